@@ -1,0 +1,18 @@
+// Image kinds and the rule that picks the drive and path an image is downloaded to:
+// drives D: to Z:, a partial download of the same image wins, else the most free space,
+// then the kind's minimum free space.
+#pragma once
+#include <windows.h>
+
+enum {
+    IMAGE_KIND_XP = 1,
+    IMAGE_KIND_WIN7 = 3,
+    IMAGE_KIND_WIN7_X64 = 4,
+};
+
+// "xp", "win7u32", "win7u64", or null for any other kind.
+LPCWSTR GetImageName(int nKind);
+
+// Fills pszOut (cchOut characters) with "X:\ghofile\<name>.vex" or the empty string;
+// TRUE when it is not empty.
+BOOL FindImageTarget(LPWSTR pszOut, int cchOut, int nKind);

@@ -1,0 +1,62 @@
+// CSomBitmap: one skin picture as a horizontal strip of equal frames, loaded on first use
+// from a "PNG" resource (or a file) into a premultiplied 32-bit DIB section and drawn with
+// AlphaBlend. Also the shared drawing surfaces g_memDC and g_backBuffer.
+#pragma once
+#include <windows.h>
+
+enum {
+    SBK_BMP = 1,
+    SBK_PNG = 3,
+};
+
+class CSomBitmap
+{
+public:
+    // pszSource: MAKEINTRESOURCEW(id) (below 0xFFFF) or a NUL-terminated file path (not owned).
+    CSomBitmap(LPCWSTR pszSource, WORD nFrames, BYTE nKind);
+    virtual ~CSomBitmap();
+
+    int GetFrameWidth();
+    int GetHeight();
+    BOOL HasAlpha();
+
+    // Coordinates are in the target DC's logical units.
+    void Draw(HDC hdc, int x, int y, int nFrame);
+    void DrawPart(HDC hdc, int x, int y, int cx, int cy, int srcX, int srcY, int nFrame);
+    virtual void DrawStretch(HDC hdc, int x, int y, int cx, int cy, int nFrame);
+    virtual void DrawHStretch(HDC hdc, int x, int y, int cx, int nFrame);
+
+    BOOL EnsureLoaded();
+    HBITMAP GetHandle() const { return m_hBitmap; }
+
+    LPCWSTR m_pszSource;   // resource id or file path; not owned
+    HBITMAP m_hBitmap;     // owned; null until loaded
+    int m_nFrameWidth;
+    int m_nHeight;
+    WORD m_nFrames;
+    BYTE m_bAlpha;
+    BYTE m_nKind;
+};
+
+// Decodes PNG bytes into a DIB section (32-bit premultiplied when the image has alpha).
+// The caller owns the result; null on failure.
+HBITMAP LoadPngBitmap(const void* pData, UINT cbData);
+
+// The module whose resources hold the skin pictures and payloads (the program itself).
+HINSTANCE SomGetResourceModule();
+
+struct SomBackBuffer
+{
+    HDC hdc;             // owned
+    HBITMAP hBitmap;     // owned; selected into hdc
+    HGDIOBJ hOldBitmap;  // put back before destruction
+    int cx;
+    int cy;
+};
+
+extern HDC g_memDC;               // owned by the program; no bitmap of its own between blits
+extern SomBackBuffer g_backBuffer;
+
+// Created once at program start before any window, destroyed once at the end.
+BOOL SomCreateSharedDCs();
+void SomDestroySharedDCs();

@@ -1,0 +1,44 @@
+// CSomSkin: the one process-wide skin object g_skin. It owns the eight markup fonts
+// (font N of the markup is m_hFonts[N - 1]) and the twelve skin bitmaps. Created once at
+// program start (SomStartup) and destroyed once at the end (SomShutdown).
+#pragma once
+#include <windows.h>
+#include "SomBitmap.h"
+
+#define SOM_FONT_COUNT 8
+
+class CSomSkin
+{
+public:
+    HFONT m_hFonts[SOM_FONT_COUNT];   // owned
+
+    CSomBitmap m_bmpMainBk;      // 769
+    CSomBitmap m_bmpRadio;       // 514
+    CSomBitmap m_bmpCheck;       // 515
+    CSomBitmap m_bmpBtnMin;      // 257
+    CSomBitmap m_bmpBtnMax;      // 258
+    CSomBitmap m_bmpBtnClose;    // 259
+    CSomBitmap m_bmpProgress;    // 513
+    CSomBitmap m_bmpSlogan;      // 1025
+    CSomBitmap m_bmpXpLogo;      // 1026
+    CSomBitmap m_bmpWin7Logo;    // 1027
+    CSomBitmap m_bmpStartBtn;    // 1028
+    CSomBitmap m_bmpSteps;       // 1029
+
+    CSomSkin();
+    ~CSomSkin();
+
+    // Font N (1..8) or null outside that range.
+    HFONT GetFont(int n) const { return (n >= 1 && n <= SOM_FONT_COUNT) ? m_hFonts[n - 1] : NULL; }
+
+    // Implemented with the text element (SkinFonts.cpp): builds the eight fonts from
+    // DEFAULT_GUI_FONT with the face GetVersion calls for; each runs once.
+    BOOL CreateFonts();
+    void DestroyFonts();
+};
+
+extern CSomSkin g_skin;
+
+// Program start and end for the toolkit: shared DCs, then fonts; bitmaps load lazily.
+BOOL SomStartup();
+void SomShutdown();

@@ -1,0 +1,36 @@
+// CDlgMsgBox: the skinned modal message box (title, lines, close button). It is its own
+// element manager; its surface is painted from two bands of the main skin picture. Only
+// the close button ends it: Enter, Esc and Alt+F4 leave it open.
+#pragma once
+#include <windows.h>
+#include "../frame/IndirectDialog.h"
+#include "../frame/MsgMap.h"
+#include "../som/SomWndManager.h"
+#include "../som/SomButton4.h"
+#include "SomTextWnd.h"
+
+#define IDC_MSGBOX_CLOSE 257
+
+class CDlgMsgBox : public CIndirectDialogImpl<CDlgMsgBox>, public CSomWndManager
+{
+public:
+    CSomButton4 m_btnClose;
+    CSomTextWnd m_wndTitle;
+    LPCWSTR m_pszTitle;          // not owned; may be null
+    int m_nLines;
+    LPCWSTR* m_ppszLines;        // owned array; the strings are not owned
+    CSomTextWnd* m_pLineWnds;    // owned array of m_nLines elements
+
+    // The line pointers end with a null pointer.
+    CDlgMsgBox(LPCWSTR pszTitle, ...);
+    ~CDlgMsgBox() override;
+
+    void InitTemplate();
+    void DrawBackground(HDC hdc, const RECT* prc) override;
+
+    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                              LRESULT& lResult, DWORD dwMsgMapID = 0);
+
+private:
+    LRESULT OnInitDialog();
+};

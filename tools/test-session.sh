@@ -1,0 +1,27 @@
+#!/bin/bash
+# Runs a command inside a test session: a private Xvfb display and a persistent
+# wineserver for the build tree's prefix, both shut down afterwards.
+set -u
+build=${BUILD_DIR:?}
+export KV_WINEPREFIX=${KV_WINEPREFIX:-$build/wineprefix}
+export WINEPREFIX=$KV_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+xvfb_pid=
+if [ -z "${KV_KEEP_DISPLAY:-}" ]; then
+  exec 8< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -ac 2>/dev/null & echo "pid $!")
+  read -r _ xvfb_pid <&8
+  read -r disp <&8 || disp=
+  [ -n "$disp" ] || { echo "Xvfb did not start"; exit 1; }
+  export DISPLAY=:$disp
+fi
+
+"$here/wine-prefix.sh" "$KV_WINEPREFIX"
+wineserver -p
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  true
+}
+trap cleanup EXIT
+"$@"
