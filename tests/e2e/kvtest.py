@@ -15,7 +15,6 @@ import os
 import re
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -165,17 +164,8 @@ class Env(object):
     # ----- servers --------------------------------------------------------------------
     def serve(self, root, limit_rate=None, port=None):
         """nginx on 127.0.0.1 serving root; returns the port."""
-        try:
-            sys.path.insert(0, TOOLS)
-            import nginx_serve  # noqa: the engine work's server helper
-            popen, port = nginx_serve.start(root, port=port, limit_rate=limit_rate)
-            self._servers.append((nginx_serve.stop, popen))
-        except ImportError:
-            popen, port = _nginx_start(root, port, limit_rate, self._tmp)
-            self._servers.append((_nginx_stop, popen))
-        finally:
-            if sys.path and sys.path[0] == TOOLS:
-                sys.path.pop(0)
+        popen, port = _nginx_serve().start(root, port=port, limit_rate=limit_rate)
+        self._servers.append((_nginx_serve().stop, popen))
         return port
 
     def catalogue_port(self):
@@ -424,53 +414,9 @@ def _descendants(pid):
     return out
 
 
-def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
-
-
-def wait_listening(port, timeout=15):
-    end = time.time() + timeout
-    while time.time() < end:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return True
-        except OSError:
-            time.sleep(0.1)
-    return False
-
-
-def _nginx_start(root, port, limit_rate, workdir):
-    """Stand-in for tools/nginx_serve.py while it does not exist: one foreground nginx
-    process on loopback with a generated configuration."""
-    port = port or free_port()
-    d = tempfile.mkdtemp(prefix="nginx-", dir=workdir)
-    rate = "limit_rate %s;" % limit_rate if limit_rate else ""
-    user = "user root;" if os.getuid() == 0 else ""
-    conf = os.path.join(d, "nginx.conf")
-    with open(conf, "w") as f:
-        f.write("""%s
-daemon off; master_process off; worker_processes 1;
-error_log %s/error.log; pid %s/nginx.pid;
-events { worker_connections 64; }
-http {
-  access_log off; sendfile on; default_type application/octet-stream;
-  client_body_temp_path %s; proxy_temp_path %s; fastcgi_temp_path %s;
-  uwsgi_temp_path %s; scgi_temp_path %s;
-  server { listen 127.0.0.1:%d; root %s; location / { %s } }
-}
-""" % (user, d, d, d, d, d, d, d, port, os.path.abspath(root), rate))
-    popen = subprocess.Popen(["nginx", "-p", d, "-c", conf], stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL, start_new_session=True)
-    if not wait_listening(port):
-        popen.kill()
-        raise AssertionError("nginx did not listen on %d" % port)
-    return popen, port
-
-
-def _nginx_stop(popen):
-    popen.kill()
-    popen.wait(timeout=10)
+def _nginx_serve():
+    """tools/nginx_serve.py, the shared loopback nginx helper."""
+    if TOOLS not in sys.path:
+        sys.path.insert(0, TOOLS)
+    import nginx_serve
+    return nginx_serve
