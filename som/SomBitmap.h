@@ -28,6 +28,8 @@ public:
 
     BOOL EnsureLoaded();
     HBITMAP GetHandle() const { return m_hBitmap; }
+    // Frees the DIB at program end (SomShutdown); sizes go back to 0.
+    void Unload();
 
     LPCWSTR m_pszSource;   // resource id or file path; not owned
     HBITMAP m_hBitmap;     // owned; null until loaded
@@ -41,6 +43,8 @@ public:
 // Decodes PNG bytes into a DIB section (32-bit premultiplied when the image has alpha).
 // The caller owns the result; null on failure.
 HBITMAP LoadPngBitmap(const void* pData, UINT cbData);
+// GDI+ is started by the first decode; this stops it (program end, after the last decode).
+void SomShutdownGdiplus();
 
 // The module whose resources hold the skin pictures and payloads (the program itself).
 HINSTANCE SomGetResourceModule();

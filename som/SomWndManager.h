@@ -73,4 +73,15 @@ public:
     void PaintWnd(HDC hdcWnd, CSomWnd* pWnd, BOOL bPaintWnd, BOOL bBackground, BOOL bExclude, int nPart);
     // First visible, enabled element containing the client point, or null.
     CSomWnd* HitTest(POINT ptClient) const;
+
+protected:
+    // Message handlers of ProcessWindowMessage; each returns TRUE when the message is handled.
+    BOOL HandleMouseMove(LPARAM lParam, LRESULT& lResult);
+    BOOL HandleButton(UINT uMsg, LPARAM lParam, LRESULT& lResult);
+    BOOL HandleSetCursor(LRESULT& lResult);
+    void HandleTick();
+    void FullPaint(HDC hdcGiven);
+    void Teardown();
+    // Ends the hover record; the element then gets OnMouseLeave.
+    void ClearHover();
 };
