@@ -180,11 +180,11 @@ steps() {
 # The element is 412 wide, so both bars end at column 411.
 progress() {
   local w=415
-  ss $w 12 "fill #dde5ef roundrectangle 0,1 412,11 5,5" "$tmp/track.png"
+  ss $w 12 "fill #dde5ef roundrectangle 0,1 411.75,10.75 5,5" "$tmp/track.png"
   convert "$tmp/track.png" \( -size ${w}x12 xc:none -draw "fill rgba(30,60,110,0.10) rectangle 4,1 408,2" \) \
     -compose over -composite "PNG32:$tmp/track.png"
   convert -size ${w}x12 gradient:'#4aa0fb-#2478e6' -alpha set \
-    \( -size $((w * 4))x48 xc:none -draw "scale 4,4 fill white roundrectangle 0,1 412,11 5,5" -filter box -resize ${w}x12! \) \
+    \( -size $((w * 4))x48 xc:none -draw "scale 4,4 fill white roundrectangle 0,1 411.75,10.75 5,5" -filter box -resize ${w}x12! \) \
     -compose DstIn -composite \
     \( -size ${w}x12 xc:none -draw "fill rgba(255,255,255,0.28) rectangle 4,2 408,4" \) -compose over -composite \
     "PNG32:$tmp/fill.png"
