@@ -1,0 +1,18 @@
+#include "DownloadPoll.h"
+
+BOOL TakeDownloadSample(DWORD dwNow, ULONGLONG ullReceived, ULONGLONG ullTotal,
+                        DWORD dwLastTick, ULONGLONG ullLastRecv, DownloadSample* pSample)
+{
+    if (ullTotal == 0)
+        return FALSE;
+    if (dwNow / 1000 <= dwLastTick / 1000)
+        return FALSE;
+
+    // An engine that reports more bytes than the total must not draw a bar past its end.
+    ULONGLONG ullPercent = ullReceived * 100 / ullTotal;
+    pSample->nPercent = ullPercent > 100 ? 100 : (int)ullPercent;
+
+    // dwNow > dwLastTick here, since its whole second is later.
+    pSample->lSpeed = (LONG)((ullReceived - ullLastRecv) / (ULONGLONG)(dwNow - dwLastTick));
+    return TRUE;
+}
