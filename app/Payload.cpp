@@ -1,6 +1,35 @@
 #include "Payload.h"
+#include "PayloadRecord.h"
 #include <shlobj.h>
 #include <shlwapi.h>
+
+// Steps 4 to 9 of the writer: the folder, the old file, the new file and its bytes.
+static BOOL WritePayloadFile(const void* pBytes, DWORD cb, LPCWSTR pszFolder, LPCWSTR pszFileName)
+{
+    if (!::PathIsDirectoryW(pszFolder))
+        ::SHCreateDirectory(NULL, pszFolder);
+    if (!::PathIsDirectoryW(pszFolder))
+        return FALSE;
+
+    WCHAR szPath[MAX_PATH + 4];
+    ::lstrcpynW(szPath, pszFolder, MAX_PATH + 4);
+    if (!::PathAppendW(szPath, pszFileName))
+        return FALSE;
+    if (::PathFileExistsW(szPath)) {
+        ::SetFileAttributesW(szPath, FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(szPath);
+    }
+    HANDLE hFile = ::CreateFileW(szPath, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return FALSE;
+    // From here the file is ours, complete or not: the clean-up at the end removes it.
+    RecordWrittenPayload(szPath);
+    DWORD cbWritten = 0;
+    BOOL bOk = ::WriteFile(hFile, pBytes, cb, &cbWritten, NULL) && cbWritten == cb;
+    ::CloseHandle(hFile);
+    return bOk;
+}
 
 BOOL ExtractResourceFile(UINT nResId, LPCWSTR pszFolder, LPCWSTR pszFileName)
 {
@@ -15,27 +44,8 @@ BOOL ExtractResourceFile(UINT nResId, LPCWSTR pszFolder, LPCWSTR pszFileName)
     BOOL bOk = FALSE;
     DWORD cb = ::SizeofResource(hModule, hRes);
     const void* pBytes = cb != 0 ? ::LockResource(hData) : NULL;
-    if (pBytes != NULL) {
-        if (!::PathIsDirectoryW(pszFolder))
-            ::SHCreateDirectory(NULL, pszFolder);
-        if (::PathIsDirectoryW(pszFolder)) {
-            WCHAR szPath[264];
-            ::lstrcpynW(szPath, pszFolder, 264);
-            if (::PathAppendW(szPath, pszFileName)) {
-                if (::PathFileExistsW(szPath)) {
-                    ::SetFileAttributesW(szPath, FILE_ATTRIBUTE_NORMAL);
-                    ::DeleteFileW(szPath);
-                }
-                HANDLE hFile = ::CreateFileW(szPath, GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-                if (hFile != INVALID_HANDLE_VALUE) {
-                    DWORD cbWritten = 0;
-                    bOk = ::WriteFile(hFile, pBytes, cb, &cbWritten, NULL) && cbWritten == cb;
-                    ::CloseHandle(hFile);
-                }
-            }
-        }
-    }
+    if (pBytes != NULL)
+        bOk = WritePayloadFile(pBytes, cb, pszFolder, pszFileName);
     ::FreeResource(hData);
     return bOk;
 }

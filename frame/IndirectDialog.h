@@ -9,7 +9,9 @@ template <class T>
 class CIndirectDialogImpl
 {
 public:
-    HWND m_hWnd;                // the dialog window while it exists; not owned
+    // The dialog window while it exists; not owned. A derived class that also has an
+    // element manager's m_hWnd names this one CIndirectDialogImpl<T>::m_hWnd.
+    HWND m_hWnd;
     CMemDlgTemplate m_Template;
 
     CIndirectDialogImpl() : m_hWnd(NULL), m_lInitParam(0) {}
@@ -41,7 +43,7 @@ private:
             if (pT == NULL)
                 return FALSE;
             ::SetWindowLongPtrW(hWnd, DWLP_USER, (LONG_PTR)pT);
-            pT->m_hWnd = hWnd;
+            static_cast<CIndirectDialogImpl*>(pT)->m_hWnd = hWnd;
             s_pCreating = NULL;
         }
         if (uMsg == WM_INITDIALOG)
@@ -51,7 +53,7 @@ private:
         BOOL bRet = pT->ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lRes, 0);
         if (uMsg == WM_NCDESTROY) {
             ::SetWindowLongPtrW(hWnd, DWLP_USER, 0);
-            pT->m_hWnd = NULL;
+            static_cast<CIndirectDialogImpl*>(pT)->m_hWnd = NULL;
         }
         if (!bRet)
             return FALSE;
