@@ -48,7 +48,7 @@ LRESULT CMainDlg::OnInstall(WORD, WORD, HWND, BOOL&)
         m_lTaskId = m_engine.StartTask(m_szImagePath, m_pszImageUrl, NULL, NULL);
         m_bTaskStarted = TRUE;
     }
-    m_dwLastTick = ::GetTickCount();
+    m_dwLastTick = GetDownloadClock();
     m_ullLastRecv = 0;
     ::SetTimer(m_hWnd, TIMER_DOWNLOAD, TIMER_DOWNLOAD_PERIOD, NULL);
     return 0;
@@ -61,7 +61,7 @@ LRESULT CMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
     if (m_nPage != PAGE_DOWNLOAD || wParam != TIMER_DOWNLOAD)
         return 0;
 
-    DWORD dwNow = ::GetTickCount();
+    DWORD dwNow = GetDownloadClock();
     LONG lStatus = 0;
     ULONGLONG ullTotal = 0;
     ULONGLONG ullReceived = 0;

@@ -14,3 +14,9 @@ struct DownloadSample
 // the same whole second (of GetTickCount) as the last sample.
 BOOL TakeDownloadSample(DWORD dwNow, ULONGLONG ullReceived, ULONGLONG ullTotal,
                         DWORD dwLastTick, ULONGLONG ullLastRecv, DownloadSample* pSample);
+
+// The millisecond clock of the poll (GetTickCount); tests put a stand-in in its place.
+// Null puts GetTickCount back.
+typedef DWORD (WINAPI* PFN_DOWNLOAD_CLOCK)();
+void SetDownloadClock(PFN_DOWNLOAD_CLOCK pfnClock);
+DWORD GetDownloadClock();

@@ -4,6 +4,13 @@
 static const ULONGLONG kMinFreeXP = 1ULL << 30;
 static const ULONGLONG kMinFreeWin7 = 4ULL << 30;
 
+static PFN_GetDiskFreeSpaceExW s_pfnFreeSpace = ::GetDiskFreeSpaceExW;
+
+void SetDiskFreeSpaceQuery(PFN_GetDiskFreeSpaceExW pfnQuery)
+{
+    s_pfnFreeSpace = pfnQuery != NULL ? pfnQuery : ::GetDiskFreeSpaceExW;
+}
+
 LPCWSTR GetImageName(int nKind)
 {
     switch (nKind) {
@@ -32,9 +39,10 @@ BOOL FindImageTarget(LPWSTR pszOut, int cchOut, int nKind)
     for (WCHAR ch = L'D'; ch <= L'Z'; ++ch) {
         WCHAR szRoot[260];
         ::wnsprintfW(szRoot, 259, L"%c:", ch);
+        // Only the volume's total free bytes count, not the caller's quota.
         ULARGE_INTEGER free;
         free.QuadPart = 0;
-        if (!::GetDiskFreeSpaceExW(szRoot, NULL, NULL, &free))
+        if (!s_pfnFreeSpace(szRoot, NULL, NULL, &free))
             free.QuadPart = 0;
 
         WCHAR szPartial[260];

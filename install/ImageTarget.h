@@ -16,3 +16,9 @@ LPCWSTR GetImageName(int nKind);
 // Fills pszOut (cchOut characters) with "X:\ghofile\<name>.vex" or the empty string;
 // TRUE when it is not empty.
 BOOL FindImageTarget(LPWSTR pszOut, int cchOut, int nKind);
+
+// The free-space query FindImageTarget makes for each drive root; tests put a stand-in in
+// its place. Null puts GetDiskFreeSpaceExW back.
+typedef BOOL (WINAPI* PFN_GetDiskFreeSpaceExW)(LPCWSTR pszRoot, PULARGE_INTEGER pullAvailable,
+                                               PULARGE_INTEGER pullTotal, PULARGE_INTEGER pullTotalFree);
+void SetDiskFreeSpaceQuery(PFN_GetDiskFreeSpaceExW pfnQuery);

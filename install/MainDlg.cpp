@@ -1,11 +1,8 @@
 #include "MainDlg.h"
 #include <windowsx.h>
 #include "../frame/WindowUtil.h"
+#include "../app/Catalogue.h"
 #include "../som/SomSkin.h"
-
-// The two image addresses chosen from the catalogue at start-up.
-extern WCHAR g_szXPUrl[1024];
-extern WCHAR g_szWin7Url[1024];
 
 static const DWORD kMainDlgStyle = WS_POPUP | WS_CLIPCHILDREN | DS_CENTER | DS_SETFONT;
 static const BYTE kMainDlgOpacity = 240;
