@@ -227,23 +227,30 @@ logos() {
   # Windows XP: a sky over green hills, a blue task bar with a green start pill, "XP".
   convert -size 100x62 gradient:'#3f8fe8-#b6dcff' \
     \( -size 400x248 xc:none -draw "scale 4,4 fill #7ccc4c ellipse 20,78 85,34 0,360
-         fill #4fae34 ellipse 95,84 70,36 0,360 fill rgba(255,255,255,0.7) ellipse 72,14 11,4 0,360
-         ellipse 82,12 8,3.5 0,360" -filter box -resize 100x62! \) -compose over -composite \
+         fill #4fae34 ellipse 95,84 70,36 0,360 fill rgba(255,255,255,0.7) ellipse 80,11 10,3.5 0,360
+         ellipse 89,9 7,3 0,360" -filter box -resize 100x62! \) -compose over -composite \
     -fill '#2557c9' -draw "rectangle 0,56 99,61" -fill '#3aa33a' -draw "roundrectangle 0,56 17,61 2,2" \
-    -font "$font" -pointsize 30 -fill 'rgba(10,40,90,0.35)' -annotate +30+40 'XP' \
-    -fill white -stroke white -strokewidth 1.2 -annotate +29+38 'XP' "PNG32:$tmp/xp.png"
+    -font "$font" -gravity center -pointsize 30 -fill 'rgba(10,40,90,0.35)' -annotate +1-3 'XP' \
+    -fill white -stroke white -strokewidth 1.2 -annotate +0-5 'XP' "PNG32:$tmp/xp.png"
   monitor "$tmp/xp.png" "$tmp/logo_xp.png"
   save logo_xp.png "$tmp/logo_xp.png"
 
-  # Windows 7: a deep blue glow with light sweeps, a dark glass task bar with a round orb, "7".
-  convert -size 100x62 radial-gradient:'#3aa0f5-#0b2f7a' \
-    \( -size 400x248 xc:none -draw "scale 4,4 fill none stroke rgba(160,220,255,0.45) stroke-width 3
-         ellipse 10,70 80,40 270,360 stroke rgba(120,255,220,0.35) stroke-width 2 ellipse 0,80 95,52 280,360" \
-       -filter box -resize 100x62! \) -compose over -composite \
-    -fill 'rgba(10,20,40,0.75)' -draw "rectangle 0,55 99,61" \
+  # Windows 7: a deep blue ground with a soft glow, two light ribbons, a dark glass task
+  # bar with a round orb, "7".
+  local q=400x248
+  convert -size 100x62 gradient:'#1d7fe0-#0a2c75' \
+    \( -size $q xc:none -draw "scale 4,4 fill rgba(120,200,255,0.40) ellipse 32,28 40,20 0,360" \
+       -blur 0x60 -filter box -resize 100x62! \) -compose over -composite \
+    \( -size $q xc:none -draw "scale 4,4 fill rgba(170,230,255,0.75) ellipse 60,95 85,60 0,360" \
+       \( -size $q xc:none -draw "scale 4,4 fill white ellipse 64,100 86,59 0,360" \) \
+       -compose DstOut -composite -filter box -resize 100x62! \) -compose over -composite \
+    \( -size $q xc:none -draw "scale 4,4 fill rgba(110,255,225,0.45) ellipse 40,100 95,58 0,360" \
+       \( -size $q xc:none -draw "scale 4,4 fill white ellipse 44,104 95,57 0,360" \) \
+       -compose DstOut -composite -filter box -resize 100x62! \) -compose over -composite \
+    -fill 'rgba(8,16,36,0.78)' -draw "rectangle 0,55 99,61" \
     -fill '#5cc0ff' -draw "circle 6,58 6,61" \
-    -font "$font" -pointsize 40 -fill 'rgba(0,10,40,0.40)' -annotate +41+44 '7' \
-    -fill white -stroke white -strokewidth 1.4 -annotate +40+42 '7' "PNG32:$tmp/w7.png"
+    -font "$font" -gravity center -pointsize 40 -fill 'rgba(0,10,40,0.40)' -annotate +1-3 '7' \
+    -fill white -stroke white -strokewidth 1.4 -annotate +0-5 '7' "PNG32:$tmp/w7.png"
   monitor "$tmp/w7.png" "$tmp/logo_win7.png"
   save logo_win7.png "$tmp/logo_win7.png"
 }
