@@ -18,6 +18,9 @@ fi
 
 "$here/wine-prefix.sh" "$KV_WINEPREFIX"
 wineserver -p
+# The session's first Wine program starts Wine's own services, which outlive it and keep
+# its output open: start them here, so no test's output pipe is held until the end.
+timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 cleanup() {
   wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null

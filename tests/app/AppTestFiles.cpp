@@ -1,0 +1,73 @@
+#include "AppTestFiles.h"
+#include <shlobj.h>
+#include <shlwapi.h>
+
+static std::wstring TestRoot()
+{
+    WCHAR szTemp[MAX_PATH + 4];
+    ::GetTempPathW(MAX_PATH + 3, szTemp);
+    ::PathAppendW(szTemp, L"kv-app-tests");
+    ::CreateDirectoryW(szTemp, NULL);
+    return szTemp;
+}
+
+std::wstring UnusedTestPath(const wchar_t* pszName)
+{
+    static int s_n = 0;
+    for (;;) {
+        WCHAR szName[128];
+        ::wnsprintfW(szName, 128, L"%s-%lu-%d", pszName, ::GetCurrentProcessId(), ++s_n);
+        std::wstring path = TestRoot() + L"\\" + szName;
+        if (!::PathFileExistsW(path.c_str()))
+            return path;
+    }
+}
+
+std::wstring MakeTestFolder(const wchar_t* pszName)
+{
+    std::wstring path = UnusedTestPath(pszName);
+    ::CreateDirectoryW(path.c_str(), NULL);
+    return path;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD cb = 0;
+    BOOL ok = ::WriteFile(h, bytes.data(), (DWORD)bytes.size(), &cb, NULL);
+    ::CloseHandle(h);
+    return ok && cb == bytes.size();
+}
+
+bool ReadBytes(const std::wstring& path, std::string* pBytes)
+{
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    pBytes->clear();
+    char buf[65536];
+    DWORD cb = 0;
+    while (::ReadFile(h, buf, sizeof(buf), &cb, NULL) && cb > 0)
+        pBytes->append(buf, cb);
+    ::CloseHandle(h);
+    return true;
+}
+
+bool FileExists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring ProgramFolder()
+{
+    WCHAR sz[1024];
+    ::GetModuleFileNameW(NULL, sz, 1024);
+    ::PathRemoveFileSpecW(sz);
+    // Wine names a program outside every drive "unix\..." without its "\\?\" prefix.
+    if (::StrCmpNIW(sz, L"unix\\", 5) == 0)
+        return std::wstring(L"\\\\?\\") + sz;
+    return sz;
+}
