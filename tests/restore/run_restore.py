@@ -86,6 +86,10 @@ class Env:
     def cleanup(self):
         # Removing the folders also removes any restore.wait, which ends a waiting tool.
         shutil.rmtree(self.root, ignore_errors=True)
+        try:
+            os.rmdir(os.path.dirname(self.root))   # only when no other run uses it
+        except OSError:
+            pass
         for launch in self.launches:
             if launch.running():
                 try:
