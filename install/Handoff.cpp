@@ -28,6 +28,11 @@ void CMainDlg::OnImageComplete()
 {
     m_bImageReady = TRUE;
     ::KillTimer(m_hWnd, TIMER_DOWNLOAD);
+    // Once per process: a download timer message still queued (or sent by anyone) must not
+    // start the restore tool a second time.
+    if (m_bHandedOff)
+        return;
+    m_bHandedOff = TRUE;
 
     m_imgSteps.SetImage(&g_skin.m_bmpSteps, 2);
     m_progress.SetPercent(100);

@@ -10,7 +10,7 @@ static const BYTE kMainDlgOpacity = 240;
 CMainDlg::CMainDlg()
     : m_lTaskId(0), m_dwLastTick(0), m_ullLastRecv(0), m_bImageReady(FALSE),
       m_nPage(0), m_nImageKind(0), m_pszImageUrl(NULL), m_bStartPageOption(TRUE),
-      m_bTaskStarted(FALSE)
+      m_bTaskStarted(FALSE), m_bHandedOff(FALSE)
 {
     m_szImagePath[0] = L'\0';
 }

@@ -81,6 +81,7 @@ public:
     CSomTextWnd m_wndMinInstall;
 
     BOOL m_bTaskStarted;           // StartTask has been called (OnTrayExit stops the task)
+    BOOL m_bHandedOff;             // the completion ran; a stray download timer cannot rerun it
 
     CMainDlg();
     ~CMainDlg() override;
