@@ -23,6 +23,11 @@ LONG CDLEngine::StartTask(LPCWSTR pszPath, LPCWSTR pszUrl, LPCWSTR pszReferrer, 
     if (::PathFileExistsW(pszPath))
         return 0;
 
+    // A path too long for its work-file names would have them cut, and the cut names could
+    // belong to another file: such a path gets no work-file handling (the engine refuses it).
+    if (::lstrlenW(pszPath) + 7 >= 263)
+        return CreateTask(pszPath, pszUrl, pszReferrer, plError);
+
     WCHAR szWork[263];
     WCHAR szWorkCfg[263];
     ::wnsprintfW(szWork, 263, L"%s.dl", pszPath);

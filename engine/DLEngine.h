@@ -3,8 +3,7 @@
 // "P.dl" and "P.dl.cfg"), polls and stops the one download task.
 #pragma once
 #include <windows.h>
-
-#define DL_STATUS_FINISHED 11
+#include "dlengine/DLEngineApi.h"   // DL_STATUS_FINISHED (11) and the other status values
 
 class CDLEngine
 {

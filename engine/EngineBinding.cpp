@@ -18,6 +18,8 @@ HMODULE LoadDLEngine()
     for (size_t i = 0; i < sizeof(kExports) / sizeof(kExports[0]); ++i) {
         pSlots[i] = ::GetProcAddress(hModule, kExports[i]);
         if (pSlots[i] == NULL) {
+            // No pointer into a released library may stay behind.
+            ZeroMemory(&g_dlEngine, sizeof(g_dlEngine));
             ::FreeLibrary(hModule);
             return NULL;
         }

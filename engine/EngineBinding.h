@@ -3,16 +3,7 @@
 // search folder that start-up sets, and is never released after a successful binding.
 #pragma once
 #include <windows.h>
-
-typedef BOOL (WINAPI* PFN_DLInitDownloadEngine)();
-typedef LONG (WINAPI* PFN_DLURLDownloadToFile)(LPCWSTR pszPath, LPCWSTR pszUrl, LPCWSTR pszReferrer, LONG* plTaskId);
-typedef LONG (WINAPI* PFN_DLQueryTaskInfo)(LONG lTaskId, LONG* plStatus, ULONGLONG* pullTotal, ULONGLONG* pullReceived);
-typedef LONG (WINAPI* PFN_DLPauseTask)(LONG lTaskId, BOOL bKeepWorkFiles);
-typedef LONG (WINAPI* PFN_DLContinueTask)(LONG lTaskId);
-typedef LONG (WINAPI* PFN_DLContinueTaskFromWorkFile)(LPCWSTR pszWorkFile, LONG* plTaskId);
-typedef LONG (WINAPI* PFN_DLStopTask)(LONG lTaskId);
-typedef LONG (WINAPI* PFN_DLUninitDownloadEngine)();
-typedef LONG (WINAPI* PFN_DLGetErrorMsg)(LONG lError, LPWSTR pszBuf, LONG cchBuf);
+#include "dlengine/DLEngineApi.h"   // PFN_ types and status values
 
 struct DLEngineEntryPoints
 {
