@@ -1,0 +1,191 @@
+"""Shared steps of the installation end-to-end tests: served images and catalogue, the
+installer started and its window found, clicks at the layout's places, the notification
+area icon and its menu, and what the run leaves on the drives and in %TEMP%."""
+import os
+import random
+import subprocess
+import time
+
+import kvtest
+
+# Client points of the layout (centres of the elements).
+INSTALL_BUTTON = (332 + 92, 380 + 38)
+XP_PICTURE = (116 + 61, 250 + 47)
+WIN7_PICTURE = (455 + 61, 250 + 47)
+WIN7_LABEL = (625 + 15, 300 + 8)
+WIN7_RADIO = (595 + 8, 300 + 9)
+XP_RADIO = (255 + 8, 300 + 9)
+CHECKBOX = (350 + 7, 460 + 8)
+MIN_BUTTON = (741 + 17, 1 + 8)
+MAX_BUTTON = (775 + 17, 1 + 8)
+CLOSE_BUTTON = (809 + 20, 1 + 8)
+SITE_LINK = (750 + 20, 145 + 8)
+MIN_INSTALL_LINK = (750 + 25, 500 + 8)
+BACKGROUND = (60, 420)
+SLOGAN = (186 + 100, 500 + 7)
+STEPS = (20 + 200, 182 + 16)
+PROGRESS_Y = 317 + 6          # a row of the bar's track/fill band
+PROGRESS_X0, PROGRESS_X1 = 214, 214 + 412
+
+PAYLOADS = ("DLEngine.dll", "ZLib1.dll")
+TRAY_TITLE = "Wine System Tray"
+
+
+def image_bytes(size, seed):
+    return random.Random(seed).randbytes(size)
+
+
+class Served(object):
+    """An image folder on nginx and the catalogue that points at it."""
+
+    def __init__(self, env, images, limit_rate=None):
+        self.root = os.path.join(env.build_dir, "e2e-served")
+        if os.path.isdir(self.root):
+            for n in os.listdir(self.root):
+                os.remove(os.path.join(self.root, n))
+        else:
+            os.makedirs(self.root)
+        self.files = {}
+        for name, (size, seed) in images.items():
+            data = image_bytes(size, seed)
+            with open(os.path.join(self.root, name), "wb") as f:
+                f.write(data)
+            self.files[name] = data
+        os.chmod(self.root, 0o755)
+        self.port = env.serve(self.root, limit_rate=limit_rate)
+
+    def url(self, name):
+        return "http://127.0.0.1:%d/%s" % (self.port, name)
+
+
+def clear_temp(env):
+    temp = env.temp_dir_host()
+    for name in os.listdir(temp):
+        if name.lower() in ("dlengine.dll", "zlib1.dll", "vantoir.ini"):
+            os.remove(os.path.join(temp, name))
+
+
+def temp_payloads(env):
+    wanted = {n.lower() for n in PAYLOADS}
+    return sorted(n for n in os.listdir(env.temp_dir_host()) if n.lower() in wanted)
+
+
+def park_pointer(env):
+    env._xdotool("mousemove", 1270, 1010)
+    time.sleep(0.2)
+
+
+def start_installer(env, extra_env=None):
+    """Starts Korvane.exe and returns (proc, xid of its visible main window)."""
+    if extra_env:
+        os.environ.update(extra_env)
+    proc = env.start(env.korvane_exe())
+    xid = env.find_window("Vantoir", timeout=60)
+    assert xid is not None, "the main window did not appear"
+    time.sleep(1.0)   # first paint
+    return proc, xid
+
+
+def is_visible(env, xid):
+    return xid in [int(x) for x in env._xdotool("search", "--onlyvisible", "--name", "^Vantoir$").split()]
+
+
+def wait_hidden(env, xid, timeout=30, what="the window hidden"):
+    env.wait_for(lambda: not is_visible(env, xid), timeout, what=what)
+
+
+def wait_shown(env, xid, timeout=30, what="the window shown"):
+    env.wait_for(lambda: is_visible(env, xid), timeout, what=what)
+
+
+def shot(env, xid, name):
+    park_pointer(env)
+    return env.screenshot(name, xid)
+
+
+def progress_fill(env, png, empty_png):
+    """How far, in pixels from the bar's left end, the bar differs from the empty bar of
+    empty_png (a screenshot taken at 0 %)."""
+    n = 0
+    for x in range(PROGRESS_X0 + 1, PROGRESS_X1 - 1):
+        if _far(env.pixel(png, x, PROGRESS_Y), env.pixel(empty_png, x, PROGRESS_Y)):
+            n = x - PROGRESS_X0
+    return n
+
+
+def _far(a, b, tol=24):
+    return any(abs(p - q) > tol for p, q in zip(a, b))
+
+
+def differs(env, png_a, png_b, box):
+    """TRUE when the two screenshots differ anywhere in box (x0, y0, x1, y1)."""
+    x0, y0, x1, y1 = box
+    for y in range(y0, y1, 2):
+        for x in range(x0, x1, 2):
+            if _far(env.pixel(png_a, x, y), env.pixel(png_b, x, y), 8):
+                return True
+    return False
+
+
+# ----- notification area ---------------------------------------------------------------
+def tray_window(env, timeout=20):
+    """Wine's own notification area window (there is no other tray host on the display)."""
+    xid = env.find_window(TRAY_TITLE, timeout=timeout)
+    assert xid is not None, "no notification area window"
+    return xid
+
+
+def tray_click(env, button=1, double=False):
+    env.click(tray_window(env), 10, 10, button=button, double=double)
+
+
+def _menu_windows(env, before):
+    ids = [int(x) for x in env._xdotool("search", "--onlyvisible", "--name", "^$").split()]
+    out = []
+    for i in ids:
+        if i in before:
+            continue
+        x, y, w, h = env.window_geometry(i)
+        if 40 <= w <= 400 and 20 <= h <= 200:
+            out.append(i)
+    return out
+
+
+def tray_menu(env, item):
+    """Opens the icon's menu with a right click and clicks item 1 ("点我恢复") or 2 ("点我退出")."""
+    before = set(int(x) for x in env._xdotool("search", "--onlyvisible", "--name", "^$").split())
+    tray_click(env, button=3)
+    menus = env.wait_for(lambda: _menu_windows(env, before), 15, what="the tray menu")
+    menu = menus[-1]
+    x, y, w, h = env.window_geometry(menu)
+    env.screenshot("tray_menu.png")
+    env.click(menu, w // 2, (h * (2 * item - 1)) // 4)
+    return (x, y, w, h)
+
+
+def ghofile(env, letter):
+    return env.host_path(letter + ":\\ghofile")
+
+
+def read_file(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def restore_log_lines(env, letter):
+    path = os.path.join(ghofile(env, letter), "restore.log")
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8") as f:
+        return [l.rstrip("\r\n") for l in f if l.strip()]
+
+
+def write_install_date(env, seconds):
+    """Sets HKLM InstallDate (or removes it with None) in the test prefix."""
+    key = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
+    if seconds is None:
+        args = ["reg", "delete", key, "/v", "InstallDate", "/f"]
+    else:
+        args = ["reg", "add", key, "/v", "InstallDate", "/t", "REG_DWORD", "/d", str(seconds), "/f"]
+    subprocess.run([os.path.join(env.build_dir, "wine-run.sh")] + args, env=env.wine_environ(),
+                   capture_output=True, timeout=120)
