@@ -40,16 +40,24 @@ struct DibFormat
     BOOL bPalette;
 };
 
-BOOL PaletteHasAlpha(Gdiplus::GpBitmap* pBitmap)
+// The image's palette (free it with free()), or null when it has none.
+Gdiplus::ColorPalette* GetPalette(Gdiplus::GpBitmap* pBitmap)
 {
     INT cb = 0;
     if (Gdip::GdipGetImagePaletteSize(pBitmap, &cb) != Gdiplus::Ok || cb <= 0)
-        return FALSE;
+        return NULL;
     Gdiplus::ColorPalette* pPal = (Gdiplus::ColorPalette*)malloc((size_t)cb);
-    if (pPal == NULL)
-        return FALSE;
-    BOOL bAlpha = Gdip::GdipGetImagePalette(pBitmap, pPal, cb) == Gdiplus::Ok &&
-                  (pPal->Flags & Gdiplus::PaletteFlagsHasAlpha) != 0;
+    if (pPal != NULL && Gdip::GdipGetImagePalette(pBitmap, pPal, cb) != Gdiplus::Ok) {
+        free(pPal);
+        pPal = NULL;
+    }
+    return pPal;
+}
+
+BOOL PaletteHasAlpha(Gdiplus::GpBitmap* pBitmap)
+{
+    Gdiplus::ColorPalette* pPal = GetPalette(pBitmap);
+    BOOL bAlpha = pPal != NULL && (pPal->Flags & Gdiplus::PaletteFlagsHasAlpha) != 0;
     free(pPal);
     return bAlpha;
 }
@@ -90,23 +98,18 @@ struct DibInfo
 
 void FillColorTable(Gdiplus::GpBitmap* pBitmap, DibInfo* pInfo)
 {
-    INT cb = 0;
-    if (Gdip::GdipGetImagePaletteSize(pBitmap, &cb) != Gdiplus::Ok || cb <= 0)
-        return;
-    Gdiplus::ColorPalette* pPal = (Gdiplus::ColorPalette*)malloc((size_t)cb);
+    Gdiplus::ColorPalette* pPal = GetPalette(pBitmap);
     if (pPal == NULL)
         return;
-    if (Gdip::GdipGetImagePalette(pBitmap, pPal, cb) == Gdiplus::Ok) {
-        UINT n = pPal->Count < 256 ? pPal->Count : 256;
-        for (UINT i = 0; i < n; ++i) {
-            Gdiplus::ARGB c = pPal->Entries[i];
-            pInfo->bmiColors[i].rgbBlue = (BYTE)(c & 0xFF);
-            pInfo->bmiColors[i].rgbGreen = (BYTE)((c >> 8) & 0xFF);
-            pInfo->bmiColors[i].rgbRed = (BYTE)((c >> 16) & 0xFF);
-            pInfo->bmiColors[i].rgbReserved = 0;
-        }
-        pInfo->bmiHeader.biClrUsed = n;
+    UINT n = pPal->Count < 256 ? pPal->Count : 256;
+    for (UINT i = 0; i < n; ++i) {
+        Gdiplus::ARGB c = pPal->Entries[i];
+        pInfo->bmiColors[i].rgbBlue = (BYTE)(c & 0xFF);
+        pInfo->bmiColors[i].rgbGreen = (BYTE)((c >> 8) & 0xFF);
+        pInfo->bmiColors[i].rgbRed = (BYTE)((c >> 16) & 0xFF);
+        pInfo->bmiColors[i].rgbReserved = 0;
     }
+    pInfo->bmiHeader.biClrUsed = n;
     free(pPal);
 }
 

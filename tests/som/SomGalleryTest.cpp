@@ -19,23 +19,24 @@ class CGalleryHost : public CTestHost
 public:
     void DrawBackground(HDC hdc, const RECT* prc) override
     {
-        HBRUSH hbrLight = ::CreateSolidBrush(RGB(255, 255, 255));
-        HBRUSH hbrDark = ::CreateSolidBrush(RGB(214, 214, 214));
         for (int y = prc->top & ~7; y < prc->bottom; y += 8)
             for (int x = prc->left & ~7; x < prc->right; x += 8) {
                 RECT rc = { x, y, x + 8, y + 8 };
-                IntersectRect(&rc, &rc, prc);
-                ::FillRect(hdc, &rc, ((x ^ y) & 8) ? hbrDark : hbrLight);
+                Fill(hdc, rc, *prc, ((x ^ y) & 8) ? RGB(214, 214, 214) : RGB(255, 255, 255));
             }
         // The title-bar buttons are drawn for the blue header.
         RECT rcBand = { 860, 0, kGalleryW, 92 };
-        if (IntersectRect(&rcBand, &rcBand, prc)) {
-            HBRUSH hbrBlue = ::CreateSolidBrush(RGB(0x2b, 0x7d, 0xe9));
-            ::FillRect(hdc, &rcBand, hbrBlue);
-            ::DeleteObject(hbrBlue);
-        }
-        ::DeleteObject(hbrLight);
-        ::DeleteObject(hbrDark);
+        Fill(hdc, rcBand, *prc, RGB(0x2b, 0x7d, 0xe9));
+    }
+
+private:
+    static void Fill(HDC hdc, RECT rc, const RECT& rcLimit, COLORREF cr)
+    {
+        if (!IntersectRect(&rc, &rc, &rcLimit))
+            return;
+        HBRUSH hbr = ::CreateSolidBrush(cr);
+        ::FillRect(hdc, &rc, hbr);
+        ::DeleteObject(hbr);
     }
 };
 

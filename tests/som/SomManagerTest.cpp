@@ -1,6 +1,7 @@
 // The element manager on a real host window: stacking, routing, capture, composition,
 // direct repaints, redraw control and teardown.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include "SomTestSupport.h"
 #include "som/SomBitmap.h"
 
@@ -318,6 +319,25 @@ TEST(SomManagerBackground, DefaultFillsWithTheClassBrush)
     dib.Fill(RGB(1, 1, 1));
     dib.PrintHost(bare);
     EXPECT_EQ(RGB(1, 1, 1), dib.Pixel(50, 50));
+}
+
+} // namespace
+
+namespace {
+
+TEST(SomManagerCapture, ReleaseWithoutTheSystemCaptureStillEndsTheRecord)
+{
+    CProbeWnd a;
+    CSomWndManager mgr;                         // no host window: SetCapture is never called
+    a.Create(&mgr, 0, 0, 10, 10, 0u, SWF_VISIBLE);
+    mgr.SetWndCapture(&a);
+    mgr.SetWndCapture(&a);                      // the same holder again loses it first
+    EXPECT_EQ(1, (int)std::count(a.m_aLog.begin(), a.m_aLog.end(), std::string("lost")));
+    mgr.ReleaseWndCapture(&a);
+    EXPECT_EQ(NULL, mgr.m_pCapture);
+    EXPECT_EQ(2, (int)std::count(a.m_aLog.begin(), a.m_aLog.end(), std::string("lost")));
+    mgr.ReleaseWndCapture(&a);                  // not the holder: nothing
+    EXPECT_EQ(2, (int)std::count(a.m_aLog.begin(), a.m_aLog.end(), std::string("lost")));
 }
 
 } // namespace
