@@ -27,4 +27,6 @@ cleanup() {
   true
 }
 trap cleanup EXIT
-"$@"
+rc=0
+"$@" || rc=$?
+exit $rc
