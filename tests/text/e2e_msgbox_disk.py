@@ -30,7 +30,11 @@ def drag_screen(x0, y0, dx, dy, steps=10):
 def main():
     demo = os.environ["KV_MSGBOX_DEMO"]
     with kvtest.Env() as env:
-        proc = env.start(demo)
+        log_win = "C:\\kvtest\\msgbox_commands.txt"
+        log_host = env.host_path(log_win)
+        if os.path.exists(log_host):
+            os.remove(log_host)
+        proc = env.start(demo, [log_win])
         wins = env.wait_for(lambda: env.windows_of(proc), 60, what="the message box window")
         xid = wins[0]
         time.sleep(1.0)  # first paint
@@ -53,7 +57,9 @@ def main():
             env.key(xid, keys)
             time.sleep(0.5)
             assert proc.poll() is None, "%s closed the box (exit %s)" % (keys, proc.returncode)
-            assert env.windows_of(proc), "%s hid the box" % keys
+            # A window search can come back empty while Wine changes its X windows: retry.
+            env.wait_for(lambda: env.windows_of(proc), 3, what="the box after %s" % keys)
+            assert proc.poll() is None, "%s closed the box (exit %s)" % (keys, proc.returncode)
 
         # Drag by a point of the body (not the close button), in screen coordinates: the
         # window moves under the pointer while it is dragged.
@@ -67,6 +73,14 @@ def main():
         env.click(xid, w - 20, 1 + 8)
         rc = env.wait_exit(proc, 20)
         assert rc == 0, "box ended with %r" % rc
+
+        # The keys did reach the box, as the commands the dialog manager makes of them.
+        with open(log_host) as f:
+            ids = [int(v) for v in f.read().split()]
+        kvtest.log("commands seen by the box: %s" % ids)
+        assert ids.count(1) >= 1, "Enter never reached the box: %s" % ids
+        assert ids.count(2) >= 2, "Esc and Alt+F4 did not both reach the box: %s" % ids
+        assert ids[-1] == 257 and ids.count(257) == 1, ids
     print("ok")
 
 

@@ -47,22 +47,6 @@ protected:
 
 }  // namespace
 
-TEST_F(TextWndTest, ConstructionDefaults)
-{
-    CSomTextWnd wnd;
-    EXPECT_EQ(g_skin.GetFont(3), wnd.m_hFont);
-    EXPECT_EQ(0x000000u, wnd.m_crText);
-    EXPECT_EQ(0x984E00u, wnd.m_crLink);
-    EXPECT_EQ(0xDA7003u, wnd.m_crLinkHover);
-    EXPECT_EQ(-1, wnd.m_nMaxWidth);
-    EXPECT_EQ(-1, wnd.m_nHoverRun);
-    EXPECT_EQ(-1, wnd.m_nPressedRun);
-    EXPECT_EQ(0u, wnd.m_dwFlags);
-    // Registration makes every text element see-through.
-    m_wnd2.Create(&m_host, 0, 0, SWF_VISIBLE);
-    EXPECT_TRUE(m_wnd2.IsTransparent());
-}
-
 TEST_F(TextWndTest, AutoSizeIsTheTextExtent)
 {
     m_wnd.SetText(L"{&#font=6}{&#color=0x484848}WinXP{&#/color}（{&#color=0x0080ff}推荐{&#/color}）{&#/font}");
@@ -109,6 +93,7 @@ TEST_F(TextWndTest, NullOrTagOnlyTextIsZeroByZero)
 TEST_F(TextWndTest, WithoutAutoSizeTheElementKeepsItsSize)
 {
     m_wnd2.Create(&m_host, 0, 50, 7, 5, SWF_VISIBLE);
+    EXPECT_TRUE(m_wnd2.IsTransparent());   // every text element is see-through
     m_wnd2.SetText(L"a rather long text that overflows");
     EXPECT_EQ(7, m_wnd2.GetWidth());
     EXPECT_EQ(5, m_wnd2.GetHeight());
