@@ -107,11 +107,37 @@ def real_copy_still_fetching():
         env.stop(first)
 
 
+def real_main_window_moved():
+    """A real first copy whose main window was moved away: the second copy brings it back
+    to the centre (hiding it is the main dialog's business; the stand-in covers that)."""
+    with kvtest.Env() as env:
+        if not sc.carries_engine(env):
+            print("this build carries no engine library: no real main window to hand over to")
+            return
+        env.serve_catalogue(["http://127.0.0.1:1/xp.vex"], ["http://127.0.0.1:1/w7.vex"])
+        first = env.start(env.korvane_exe())
+        xid = env.find_window("Vantoir", timeout=60)
+        assert xid is not None, "the first copy shows no main window"
+        x, y, w, h = env.window_geometry(xid)
+        env.drag(xid, 600, 150, 400, 50)         # the banner: no element takes the press
+        moved = env.window_geometry(xid)
+        assert moved[:2] != (x, y), "the main window could not be moved away for the test"
+        rc, shown = run_second_copy(env)
+        assert rc == 0, "second copy ended with %d" % rc
+        assert not shown, "second copy showed windows %s" % shown
+        gx, gy, gw, gh = env.window_geometry(xid)
+        assert (gx, gy) == ((SCREEN_W - gw) // 2, (SCREEN_H - gh) // 2), \
+            "the main window is at %d,%d, not centred" % (gx, gy)
+        env.screenshot("single-instance/real-raised.png")
+        assert first.poll() is None, "the first copy ended"
+
+
 def main():
     hands_over_to_window("visible")
     hands_over_to_window("hidden")
     silent_without_window()
     real_copy_still_fetching()
+    real_main_window_moved()
     print("single instance: all scenarios passed")
 
 

@@ -80,3 +80,17 @@ def assert_same_picture(a, b, what):
     if a[2] != b[2]:
         diff = sum(1 for i in range(0, len(a[2]), 3) if a[2][i:i + 3] != b[2][i:i + 3])
         raise AssertionError("%s: %d pixels differ from the expected box" % (what, diff))
+
+
+def exit_via_tray(env, proc):
+    """Ends the program through its notification-area menu: a right click on its icon
+    (the first slot of Wine's tray window), then a click on the second of the menu's two
+    items, "点我退出"."""
+    tray = env.find_window("Wine System Tray", timeout=20)
+    assert tray is not None, "no notification-area window"
+    env.click(tray, 10, 10, button=3)
+    menus = env.wait_for(lambda: [x for x in env.windows_of(proc) if env.window_title(x) == ""], 10,
+                         what="the tray menu")
+    time.sleep(0.3)
+    x, y, w, h = env.window_geometry(menus[0])
+    env.click(menus[0], w // 2, h * 3 // 4)
