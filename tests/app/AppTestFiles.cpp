@@ -1,6 +1,41 @@
 #include "AppTestFiles.h"
+#include <gtest/gtest.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <vector>
+
+namespace {
+
+// Removes the folders this test program made (each run makes its own, named by its
+// process id, so parallel runs never remove each other's).
+class TestFolderCleanup : public ::testing::Environment
+{
+public:
+    std::vector<std::wstring> m_folders;
+
+    void TearDown() override
+    {
+        // A test may have left the current folder in one of them.
+        WCHAR szTemp[MAX_PATH + 4];
+        if (::GetTempPathW(MAX_PATH + 3, szTemp) != 0)
+            ::SetCurrentDirectoryW(szTemp);
+        for (const std::wstring& folder : m_folders) {
+            std::wstring from = folder + L'\0';   // SHFileOperation wants a double terminator
+            SHFILEOPSTRUCTW op = {};
+            op.wFunc = FO_DELETE;
+            op.pFrom = from.c_str();
+            op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+            ::SHFileOperationW(&op);
+        }
+    }
+};
+
+// Registered before main, as GoogleTest expects; owned by GoogleTest.
+TestFolderCleanup* const s_pCleanup =
+    static_cast<TestFolderCleanup*>(::testing::AddGlobalTestEnvironment(new TestFolderCleanup));
+
+} // namespace
 
 static std::wstring TestRoot()
 {
@@ -18,8 +53,10 @@ std::wstring UnusedTestPath(const wchar_t* pszName)
         WCHAR szName[128];
         ::wnsprintfW(szName, 128, L"%s-%lu-%d", pszName, ::GetCurrentProcessId(), ++s_n);
         std::wstring path = TestRoot() + L"\\" + szName;
-        if (!::PathFileExistsW(path.c_str()))
+        if (!::PathFileExistsW(path.c_str())) {
+            s_pCleanup->m_folders.push_back(path);
             return path;
+        }
     }
 }
 
