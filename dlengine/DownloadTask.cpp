@@ -15,7 +15,7 @@ CDownloadTask::CDownloadTask()
       m_reason(REASON_NONE), m_lAborting(0), m_hThread(NULL), m_bRunning(FALSE), m_bHaveState(FALSE),
       m_bDataOnDisk(FALSE), m_bResetData(FALSE), m_ullTotal(0), m_bSizeKnown(FALSE), m_bRanges(FALSE),
       m_ullBuffered(0), m_ullSerial(0), m_bStreamEnded(FALSE), m_ullStreamEnd(0), m_nLive(0),
-      m_ullSavedSerial(0), m_bProxyChecked(FALSE), m_bUseProxy(FALSE), m_hSession(NULL)
+      m_nRetired(0), m_dwLastRetire(0), m_ullSavedSerial(0), m_ullRespawnSerial(0), m_bProxyChecked(FALSE), m_bUseProxy(FALSE), m_hSession(NULL)
 {
     m_szPath[0] = m_szWork[0] = m_szRecord[0] = m_szTemp[0] = m_szUrl[0] = m_szReferrer[0] = L'\0';
     m_szReferrerA[0] = m_szETag[0] = m_szLastModified[0] = '\0';
@@ -337,6 +337,8 @@ BOOL CDownloadTask::Retire(int nWorker)
     if (m_nLive <= 1)
         return FALSE;
     --m_nLive;
+    ++m_nRetired;
+    m_dwLastRetire = ::GetTickCount();
     m_parts.Release(nWorker);
     return TRUE;
 }
@@ -547,8 +549,16 @@ LONG CDownloadTask::Prepare()
             m_bResetData = TRUE;
         }
     }
+    if (m_data.IsOpen() && !m_bResetData) {
+        // What the volume already holds for the file: all of it where files are not sparse.
+        DWORD dwHigh = 0;
+        DWORD dwLow = ::GetCompressedFileSizeW(m_szWork, &dwHigh);
+        ULONGLONG ullAllocated = ((ULONGLONG)dwHigh << 32) | dwLow;
+        if (!(dwLow == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) && ullAllocated > ullHave)
+            ullHave = ullAllocated;
+    }
     if (bSizeKnown && ullTotal > ullHave) {
-        // Sparse or not, the rest of the file must fit on the volume.
+        // The rest of the file must fit on the volume: better to fail now than near the end.
         ULONGLONG ullFree = 0;
         if (CDataFile::FreeSpaceFor(m_szWork, &ullFree) && ullFree < ullTotal - ullHave)
             return DLE_DISK_FULL;
@@ -628,6 +638,7 @@ LONG CDownloadTask::RunWorkers(CConnection* pProbe, const CHttpHead& head)
         if (nWorkers > 0)
             m_parts.Acquire(0);
         m_nLive = nWorkers;
+        m_nRetired = 0;
     }
     if (nWorkers == 0) {
         delete pProbe;
@@ -705,9 +716,52 @@ void CDownloadTask::Supervise()
                 return;
             }
         }
+        ULONGLONG serial;
+        {
+            CAutoLock lock(m_cs);
+            if (m_nLive <= 0)
+                return;
+            serial = m_ullSerial;
+        }
+        MaybeRespawn(serial);
+    }
+}
+
+// A connection that retired after repeated faults gets its place back once the others are
+// making progress again, so a passing fault does not leave the task short of connections.
+void CDownloadTask::MaybeRespawn(ULONGLONG ullSerial)
+{
+    BOOL bProgress = ullSerial != m_ullRespawnSerial;
+    m_ullRespawnSerial = ullSerial;
+    int iSlot = -1;
+    {
         CAutoLock lock(m_cs);
-        if (m_nLive <= 0)
+        if (m_nRetired == 0 || !bProgress || TicksSince(m_dwLastRetire) < RESPAWN_MS || !m_parts.HasWorkForNewcomer())
             return;
+    }
+    for (int i = 0; i < MAX_CONNECTIONS && iSlot < 0; ++i) {
+        if (m_workers[i] == NULL) {
+            iSlot = i;
+        } else if (::WaitForSingleObject(m_workers[i]->Thread(), 0) == WAIT_OBJECT_0) {
+            delete m_workers[i];
+            m_workers[i] = NULL;
+            iSlot = i;
+        }
+    }
+    if (iSlot < 0)
+        return;
+    {
+        CAutoLock lock(m_cs);
+        ++m_nLive;
+        --m_nRetired;
+        m_dwLastRetire = ::GetTickCount();
+    }
+    m_workers[iSlot] = new (std::nothrow) CWorker(this, iSlot, NULL, 0, NULL);
+    if (m_workers[iSlot] == NULL || !m_workers[iSlot]->Start()) {
+        delete m_workers[iSlot];
+        m_workers[iSlot] = NULL;
+        CAutoLock lock(m_cs);
+        --m_nLive;
     }
 }
 

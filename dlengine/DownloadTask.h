@@ -86,6 +86,7 @@ private:
     LONG Prepare();
     LONG RunWorkers(CConnection* pProbe, const CHttpHead& head);
     void Supervise();
+    void MaybeRespawn(ULONGLONG ullSerial);
     LONG Checkpoint();
     LONG SaveRecord();
     LONG Complete();
@@ -135,12 +136,15 @@ private:
     CPartScheduler m_parts;
     CUrl m_urlEffective;
     int m_nLive;              // connection threads still counted as working
+    int m_nRetired;           // connections that left after repeated faults
+    DWORD m_dwLastRetire;
     CWorker* m_workers[dl::MAX_CONNECTIONS];   // owned while the controller runs
 
     // Used by the controller thread only.
     CDataFile m_data;
     CWorkRecord m_record;
     ULONGLONG m_ullSavedSerial;
+    ULONGLONG m_ullRespawnSerial;
     CResolver m_resolver;
     BOOL m_bProxyChecked;
     BOOL m_bUseProxy;

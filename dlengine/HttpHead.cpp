@@ -132,10 +132,21 @@ LONG CHttpHead::ApplyField(const char* pName, size_t cchName, const char* v, siz
             return DLE_PROTOCOL;
         llContentLength = (LONGLONG)n;
     } else if (EqualsNoCase(pName, cchName, "Transfer-Encoding")) {
-        if (HasToken(v, cchV, "chunked"))
-            bChunked = TRUE;
-        else if (cchV != 0 && !HasToken(v, cchV, "identity"))
-            return DLE_PROTOCOL;   // a coding the engine cannot undo
+        // Any coding but chunked would leave bytes that are not the file's.
+        size_t i = 0;
+        while (i < cchV) {
+            size_t j = i;
+            while (j < cchV && v[j] != ',')
+                ++j;
+            const char* t = v + i;
+            size_t n = j - i;
+            Trim(&t, &n);
+            if (EqualsNoCase(t, n, "chunked"))
+                bChunked = TRUE;
+            else if (n != 0 && !EqualsNoCase(t, n, "identity"))
+                return DLE_PROTOCOL;
+            i = j + 1;
+        }
     } else if (EqualsNoCase(pName, cchName, "Connection")) {
         if (HasToken(v, cchV, "close"))
             bClose = TRUE;

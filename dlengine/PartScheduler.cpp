@@ -103,6 +103,15 @@ int CPartScheduler::Acquire(int nWorker)
     return iNew;
 }
 
+BOOL CPartScheduler::HasWorkForNewcomer() const
+{
+    for (UINT i = 0; i < m_nCount; ++i) {
+        if (m_parts[i].nOwner < 0 && m_parts[i].ullPos < m_parts[i].ullEnd)
+            return TRUE;
+    }
+    return Largest(-2, TRUE) >= 0;
+}
+
 void CPartScheduler::Release(int nWorker)
 {
     for (UINT i = 0; i < m_nCount; ++i) {

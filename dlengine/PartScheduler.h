@@ -34,6 +34,9 @@ public:
     // The stream of a part of unknown length ended: the part ends where it stands.
     void EndAtPosition(int iPart) { m_parts[iPart].ullEnd = m_parts[iPart].ullPos; }
 
+    // Would Acquire find work for a connection that holds no part?
+    BOOL HasWorkForNewcomer() const;
+
     UINT Count() const { return m_nCount; }
     const DLPart& Part(int i) const { return m_parts[i]; }
     ULONGLONG Remaining() const;

@@ -172,6 +172,13 @@ LONG CUrl::Resolve(const char* pszLocation, CUrl* pOut) const
         return DLE_REDIRECTS;
     if (StartsWithNoCase(pszLocation, cchLoc, "http://") || StartsWithNoCase(pszLocation, cchLoc, "https://"))
         return pOut->ParseUtf8(pszLocation, cchLoc) == DLE_OK ? DLE_OK : DLE_REDIRECTS;
+    // Any other scheme ("ftp:", "file:") is not followed.
+    size_t i = 0;
+    while (i < cchLoc && (IsHostChar(pszLocation[i]) || pszLocation[i] == '+') && pszLocation[i] != '_')
+        ++i;
+    if (i != 0 && i < cchLoc && pszLocation[i] == ':' &&
+        ((pszLocation[0] >= 'a' && pszLocation[0] <= 'z') || (pszLocation[0] >= 'A' && pszLocation[0] <= 'Z')))
+        return DLE_REDIRECTS;
 
     // Build an absolute address from this one's scheme and authority.
     size_t cchBuf = 16 + MAX_HOST + 8 + MAX_TARGET + cchLoc + 1;

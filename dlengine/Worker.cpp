@@ -9,7 +9,7 @@ static const ULONGLONG kUnknownEnd = ~(ULONGLONG)0;
 CWorker::CWorker(CDownloadTask* pTask, int nIndex, CConnection* pProbe, ULONGLONG ullProbePos, const CHttpHead* pProbeHead)
     : m_pTask(pTask), m_nIndex(nIndex), m_hThread(NULL), m_pConn(pProbe), m_bProbeBody(pProbe != NULL),
       m_ullProbePos(ullProbePos), m_ullProbeBodyEnd(kUnknownEnd), m_pBuf(NULL), m_cbBuf(0), m_ullBufOffset(0),
-      m_dwRetryAfterSec(0)
+      m_dwBufTick(0), m_dwRetryAfterSec(0)
 {
     if (pProbeHead != NULL) {
         if (pProbeHead->bHasRange)
@@ -151,7 +151,10 @@ LONG CWorker::Stream(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, ULONGLONG ul
     while (ullPos < ullEnd) {
         if (m_pTask->Aborting())
             return DLX_ABORTED;
-        if (m_cbBuf == BUFFER_SIZE && (r = FlushBuffer()) != DLE_OK)
+        // A full buffer is written at once; a slow stream's bytes still reach the file (and so
+        // the next record) within a checkpoint, so a crash costs no more than that.
+        if ((m_cbBuf == BUFFER_SIZE || (m_cbBuf != 0 && TicksSince(m_dwBufTick) >= BUFFER_MAX_AGE_MS)) &&
+            (r = FlushBuffer()) != DLE_OK)
             return r;
         DWORD want = BUFFER_SIZE - m_cbBuf;
         if (ullEnd - ullPos < want)
@@ -172,6 +175,8 @@ LONG CWorker::Stream(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, ULONGLONG ul
             return (ullPos == ullBodyEnd) ? DLX_AGAIN : DLE_NETWORK;
         }
         DWORD take = m_pTask->Advance(iPart, n, &ullEnd);
+        if (m_cbBuf == 0)
+            m_dwBufTick = ::GetTickCount();
         m_cbBuf += take;
         ullPos += take;
         *pbProgress = TRUE;

@@ -36,6 +36,7 @@ private:
     BYTE* m_pBuf;             // owned: dl::BUFFER_SIZE bytes
     DWORD m_cbBuf;
     ULONGLONG m_ullBufOffset; // file offset of m_pBuf[0]
+    DWORD m_dwBufTick;        // when the oldest buffered byte arrived
     DWORD m_dwRetryAfterSec;
     CUrl m_url;
     CHttpHead m_head;

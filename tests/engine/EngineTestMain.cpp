@@ -1,0 +1,8 @@
+// wmain for the engine's GoogleTest programs (console, no window toolkit needed).
+#include <gtest/gtest.h>
+
+int wmain(int argc, wchar_t** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
