@@ -1,7 +1,7 @@
+// The manager's element list, capture records, geometry, repaint requests and painting.
 #include "SomWndManager.h"
 #include "SomBitmap.h"
 #include <algorithm>
-
 
 CSomWndManager::CSomWndManager()
     : m_bRedraw(TRUE), m_bDirectPaint(TRUE), m_hWnd(NULL), m_pCapture(NULL), m_pHover(NULL)
@@ -20,17 +20,11 @@ BOOL CSomWndManager::AddWnd(CSomWnd* pWnd)
 
 BOOL CSomWndManager::RemoveWnd(CSomWnd* pWnd)
 {
-    if (pWnd != NULL && pWnd == m_pCapture) {
+    // ReleaseWndCapture ends the record, through WM_CAPTURECHANGED or directly.
+    if (pWnd != NULL && pWnd == m_pCapture)
         ReleaseWndCapture(pWnd);
-        if (m_pCapture == pWnd) {
-            m_pCapture = NULL;
-            pWnd->OnCaptureLost();
-        }
-    }
-    if (pWnd != NULL && pWnd == m_pHover) {
-        m_pHover = NULL;
-        pWnd->OnMouseLeave();
-    }
+    if (pWnd != NULL && pWnd == m_pHover)
+        ClearHover();
     std::vector<CSomWnd*>::iterator it = std::find(m_aWnds.begin(), m_aWnds.end(), pWnd);
     if (it == m_aWnds.end())
         return FALSE;
