@@ -310,19 +310,23 @@ class Env(object):
         v = dict(l.split("=", 1) for l in out.split() if "=" in l)
         return int(v["X"]), int(v["Y"]), int(v["WIDTH"]), int(v["HEIGHT"])
 
+    # No "--sync" on moves: xdotool waits for a motion that never comes when the pointer
+    # already is at the spot.
     def click(self, xid, x, y, button=1, double=False):
-        self._xdotool("mousemove", "--window", xid, "--sync", x, y)
+        self._xdotool("mousemove", "--window", xid, x, y)
         time.sleep(0.1)
         self._xdotool("click", "--repeat", 2 if double else 1, "--delay", 80, button)
         time.sleep(0.1)
 
     def key(self, xid, keys):
-        self._xdotool("windowfocus", "--sync", xid)
+        self._xdotool("windowfocus", xid)
+        time.sleep(0.1)
         self._xdotool("key", "--clearmodifiers", keys)
         time.sleep(0.1)
 
     def drag(self, xid, x0, y0, x1, y1, steps=10):
-        self._xdotool("mousemove", "--window", xid, "--sync", x0, y0)
+        self._xdotool("mousemove", "--window", xid, x0, y0)
+        time.sleep(0.1)
         self._xdotool("mousedown", 1)
         for i in range(1, steps + 1):
             self._xdotool("mousemove", "--window", xid, x0 + (x1 - x0) * i // steps,
