@@ -80,10 +80,17 @@ def start_installer(env, extra_env=None):
     if extra_env:
         os.environ.update(extra_env)
     proc = env.start(env.korvane_exe())
-    xid = env.find_window("Vantoir", timeout=60)
-    assert xid is not None, "the main window did not appear"
+    # By pid: a killed earlier copy's window may linger on the display for a while.
+    xid = env.wait_for(lambda: main_window_of(env, proc), 60, what="the main window")
     time.sleep(1.0)   # first paint
     return proc, xid
+
+
+def main_window_of(env, proc):
+    for xid in env.windows_of(proc):
+        if env.window_title(xid) == "Vantoir":
+            return xid
+    return None
 
 
 def is_visible(env, xid):
@@ -136,7 +143,7 @@ def tray_window(env, timeout=20):
 
 
 def tray_click(env, button=1, double=False):
-    env.click(tray_window(env), 10, 10, button=button, double=double)
+    click(env, tray_window(env), (10, 10), button=button, double=double)
 
 
 def _menu_windows(env, before):
@@ -159,7 +166,10 @@ def tray_menu(env, item):
     menu = menus[-1]
     x, y, w, h = env.window_geometry(menu)
     env.screenshot("tray_menu.png")
-    env.click(menu, w // 2, (h * (2 * item - 1)) // 4)
+    env._xdotool("mousemove", x + w // 2, y + (h * (2 * item - 1)) // 4)
+    time.sleep(0.3)
+    env._xdotool("click", 1)
+    time.sleep(0.2)
     return (x, y, w, h)
 
 
@@ -189,3 +199,82 @@ def write_install_date(env, seconds):
         args = ["reg", "add", key, "/v", "InstallDate", "/t", "REG_DWORD", "/d", str(seconds), "/f"]
     subprocess.run([os.path.join(env.build_dir, "wine-run.sh")] + args, env=env.wine_environ(),
                    capture_output=True, timeout=120)
+
+
+def screen_drag(env, xid, x0, y0, dx, dy, steps=10):
+    """Presses at client (x0, y0), moves by (dx, dy) in screen coordinates and releases."""
+    wx, wy, _, _ = env.window_geometry(xid)
+    sx, sy = wx + x0, wy + y0
+    env._xdotool("mousemove", "--sync", sx, sy)
+    time.sleep(0.2)
+    env._xdotool("mousedown", 1)
+    time.sleep(0.2)
+    for i in range(1, steps + 1):
+        env._xdotool("mousemove", sx + dx * i // steps, sy + dy * i // steps)
+        time.sleep(0.05)
+    time.sleep(0.2)
+    env._xdotool("mouseup", 1)
+    time.sleep(0.5)
+
+
+def window_origin(env, xid):
+    x, y, _, _ = env.window_geometry(xid)
+    return x, y
+
+
+def wait_image(env, letter, name, timeout):
+    path = os.path.join(ghofile(env, letter), name)
+    env.wait_for(lambda: restore_log_lines(env, letter), timeout, interval=0.5,
+                 what="the restore tool's log on %s:" % letter)
+    return path
+
+
+def text_extent(env, png, y0, y1, x0=1, x1=849):
+    """Leftmost and rightmost columns in rows y0..y1 with dark (text) pixels."""
+    left, right = None, None
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            r, g, b = env.pixel(png, x, y)
+            if r + g + b < 300:
+                left = x if left is None or x < left else left
+                right = x if right is None or x > right else right
+    return left, right
+
+
+def click(env, xid, point, button=1, double=False):
+    """A click as a user makes it: the pointer comes from the parking spot over a nearby
+    point to the target (buttons act only after they have seen the pointer arrive)."""
+    park_pointer(env)
+    x, y = point
+    env._xdotool("mousemove", "--window", xid, x, max(0, y - 6))
+    time.sleep(0.2)
+    env._xdotool("mousemove", "--window", xid, x, y)
+    time.sleep(0.2)
+    env._xdotool("click", "--repeat", 2 if double else 1, "--delay", 80, button)
+    time.sleep(0.2)
+
+
+def press_install(env, xid, tries=3):
+    """Clicks the install button until the download page's step indicator shows (the
+    status lines take 1.2 s). A click whose pointer arrival the window did not see is not
+    a click on a button, so it is made again, up to tries times."""
+    for i in range(tries):
+        before = shot(env, xid, "before_install.png")
+        click(env, xid, INSTALL_BUTTON)
+        time.sleep(0.4)
+        after = shot(env, xid, "after_install.png")
+        if differs(env, before, after, (20, 182, 463, 215)):
+            return after
+        kvtest.log("install click %d not taken; again" % (i + 1))
+    raise AssertionError("the install button did not take %d clicks" % tries)
+
+
+def read_install_date(env):
+    key = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
+    r = subprocess.run([os.path.join(env.build_dir, "wine-run.sh"), "reg", "query", key, "/v", "InstallDate"],
+                       env=env.wine_environ(), capture_output=True, text=True, timeout=120)
+    for line in r.stdout.splitlines():
+        parts = line.split()
+        if len(parts) >= 3 and parts[0] == "InstallDate" and parts[1] == "REG_DWORD":
+            return int(parts[2], 0)
+    return None
