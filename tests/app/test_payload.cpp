@@ -52,6 +52,17 @@ PROCESS_INFORMATION StartCopyOfHelper(const std::wstring& path)
     return pi;
 }
 
+// Writes the test library into a fresh folder and loads it from there.
+HMODULE ExtractAndLoadLibrary(const wchar_t* pszFolderName, std::wstring* pPath)
+{
+    RemoveWrittenPayloads();
+    std::wstring folder = MakeTestFolder(pszFolderName);
+    *pPath = folder + L"\\kvzlib.dll";
+    if (!ExtractResourceFile(TEST_PAYLOAD_DLL, folder.c_str(), L"kvzlib.dll"))
+        return NULL;
+    return ::LoadLibraryW(pPath->c_str());
+}
+
 } // namespace
 
 TEST(ExtractResourceFile, CreatesMissingFolderWithParentsAndWritesExactBytes)
@@ -170,11 +181,8 @@ TEST(PayloadCleanup, RecordKeepsEachPathOnce)
 
 TEST(PayloadCleanup, LoadedLibraryIsDeletedAfterRelease)
 {
-    RemoveWrittenPayloads();
-    std::wstring folder = MakeTestFolder(L"cleanup-loaded");
-    std::wstring path = folder + L"\\kvzlib.dll";
-    ASSERT_TRUE(ExtractResourceFile(TEST_PAYLOAD_DLL, folder.c_str(), L"kvzlib.dll"));
-    HMODULE hLib = ::LoadLibraryW(path.c_str());
+    std::wstring path;
+    HMODULE hLib = ExtractAndLoadLibrary(L"cleanup-loaded", &path);
     ASSERT_NE(hLib, (HMODULE)NULL);
     // In use, the file cannot go: start-up releases the library before the clean-up.
     EXPECT_FALSE(::DeleteFileW(path.c_str()));
@@ -185,11 +193,8 @@ TEST(PayloadCleanup, LoadedLibraryIsDeletedAfterRelease)
 
 TEST(PayloadCleanup, FileStillInUseIsLeftForTheNextRestart)
 {
-    RemoveWrittenPayloads();
-    std::wstring folder = MakeTestFolder(L"cleanup-busy");
-    std::wstring path = folder + L"\\kvzlib.dll";
-    ASSERT_TRUE(ExtractResourceFile(TEST_PAYLOAD_DLL, folder.c_str(), L"kvzlib.dll"));
-    HMODULE hLib = ::LoadLibraryW(path.c_str());
+    std::wstring path;
+    HMODULE hLib = ExtractAndLoadLibrary(L"cleanup-busy", &path);
     ASSERT_NE(hLib, (HMODULE)NULL);
     RemoveWrittenPayloads();
     EXPECT_TRUE(FileExists(path));
@@ -205,7 +210,8 @@ TEST(PayloadCleanup, FileStillInUseIsLeftForTheNextRestart)
         }
         ::RegCloseKey(hKey);
     }
-    std::wstring lowerPending = pending, lowerName = folder.substr(folder.rfind(L'\\') + 1);
+    std::wstring lowerPending = pending, lowerName = path.substr(0, path.rfind(L'\\'));
+    lowerName = lowerName.substr(lowerName.rfind(L'\\') + 1);
     for (WCHAR& c : lowerPending) c = (WCHAR)towlower(c);
     EXPECT_NE(lowerPending.find(lowerName), std::wstring::npos) << "no deletion scheduled for the file in use";
 
