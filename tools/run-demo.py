@@ -11,7 +11,7 @@
 It prints where the image, the marker and the restore tool landed.
 
 Environment: BUILD_DIR (required), KV_DEMO_HEADLESS=1 forces the headless run,
-KV_DEMO_RATE (default 4m: nginx per-connection limit so the progress can be seen),
+KV_DEMO_RATE (default 1m: nginx per-connection limit so the progress can be seen),
 KV_DEMO_TIMEOUT (default 3600 s for the interactive run).
 """
 import os
@@ -167,9 +167,9 @@ def click_through(env, proc, drive, shots):
             raise SystemExit("Korvane.exe ended with %d before the restore tool ran" % proc.returncode)
         if time.time() > end:
             raise SystemExit("no restore.log after %ds" % HEADLESS_TIMEOUT)
-        time.sleep(3)
+        time.sleep(2)
         n += 1
-        if n % 2 == 1:
+        if n <= 30:
             env.screenshot(os.path.join(shots, "02-download-%02d.png" % n))
     time.sleep(2)
     env.screenshot(os.path.join(shots, "03-after-hand-off.png"))
@@ -199,11 +199,11 @@ def main():
     signal.signal(signal.SIGTERM, on_signal)
     try:
         env.__enter__()
-        port = env.catalogue_port()
+        port = env.reserve_catalogue_port()   # tests of other build trees use it too
         say("demo catalogue: http://127.0.0.1:%d/vantoir.ini (demo images are random bytes, "
             "not operating systems)" % port)
         www = prepare_site(demo, port)
-        env.serve(www, limit_rate=os.environ.get("KV_DEMO_RATE", "4m"), port=port)
+        env.serve(www, limit_rate=os.environ.get("KV_DEMO_RATE", "1m"), port=port)
         drive = prepare_drive(prefix, demo)
         say("Wine prefix %s, D: = %s" % (prefix, drive))
         proc = env.start(env.korvane_exe())
