@@ -76,6 +76,11 @@ LRESULT CMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
     if (!TakeDownloadSample(dwNow, ullReceived, ullTotal, m_dwLastTick, m_ullLastRecv, &sample))
         return 0;
     m_progress.SetPercent(sample.nPercent);
+    if (sample.bRebase) {
+        m_dwLastTick = dwNow;
+        m_ullLastRecv = ullReceived;
+        return 0;
+    }
     // No new bytes: keep the line; the next sample spans the longer interval.
     if (sample.lSpeed <= 0)
         return 0;

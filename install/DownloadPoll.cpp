@@ -24,6 +24,13 @@ BOOL TakeDownloadSample(DWORD dwNow, ULONGLONG ullReceived, ULONGLONG ullTotal,
     ULONGLONG ullPercent = ullReceived * 100 / ullTotal;
     pSample->nPercent = ullPercent > 100 ? 100 : (int)ullPercent;
 
+    // The engine starts a file over when the server's copy changed; the unsigned
+    // difference would then show a huge made-up speed.
+    pSample->bRebase = ullReceived < ullLastRecv;
+    if (pSample->bRebase) {
+        pSample->lSpeed = 0;
+        return TRUE;
+    }
     // dwNow > dwLastTick here, since its whole second is later.
     pSample->lSpeed = (LONG)((ullReceived - ullLastRecv) / (ULONGLONG)(dwNow - dwLastTick));
     return TRUE;

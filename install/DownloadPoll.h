@@ -8,6 +8,7 @@ struct DownloadSample
 {
     int nPercent;   // 0..100
     LONG lSpeed;    // bytes per millisecond; 0 or less means no new speed to show
+    BOOL bRebase;   // the count fell below the last sample: measure anew from this one
 };
 
 // FALSE when the page must not change: the total is not known yet, or the poll falls in

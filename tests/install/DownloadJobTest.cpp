@@ -206,7 +206,7 @@ TEST(DownloadJob, FinishedStatusRunsTheCompletionOnceAndHides)
 
 TEST(DownloadPoll, SampleRules)
 {
-    DownloadSample s = { -1, -1 };
+    DownloadSample s = { -1, -1, -1 };
     EXPECT_FALSE(TakeDownloadSample(5000, 10, 0, 1000, 0, &s)) << "size unknown";
     EXPECT_FALSE(TakeDownloadSample(1999, 10, 100, 1000, 0, &s)) << "same whole second";
     EXPECT_TRUE(TakeDownloadSample(2000, 10, 100, 1999, 0, &s)) << "next whole second, 1 ms later";
@@ -225,4 +225,10 @@ TEST(DownloadPoll, SampleRules)
     ASSERT_TRUE(TakeDownloadSample(10000, 3 * GiB, 4 * GiB, 0, 0, &s));
     EXPECT_EQ(75, s.nPercent);
     EXPECT_EQ((LONG)(3 * GiB / 10000), s.lSpeed);
+    EXPECT_FALSE(s.bRebase);
+    // A download started over by the engine shows no speed and measures anew.
+    ASSERT_TRUE(TakeDownloadSample(14000, 1000, 4 * GiB, 10000, 3 * GiB, &s));
+    EXPECT_TRUE(s.bRebase);
+    EXPECT_EQ(0, s.lSpeed);
+    EXPECT_EQ(0, s.nPercent);
 }
