@@ -17,7 +17,10 @@ BOOL TakeDownloadSample(DWORD dwNow, ULONGLONG ullReceived, ULONGLONG ullTotal,
 {
     if (ullTotal == 0)
         return FALSE;
-    if (dwNow / 1000 <= dwLastTick / 1000)
+    // After GetTickCount wraps (49.7 days of uptime) the whole-second test alone would
+    // hold the page still for the rest of the download.
+    BOOL bWrapped = dwNow < dwLastTick;
+    if (!bWrapped && dwNow / 1000 <= dwLastTick / 1000)
         return FALSE;
 
     // An engine that reports more bytes than the total must not draw a bar past its end.
@@ -31,7 +34,7 @@ BOOL TakeDownloadSample(DWORD dwNow, ULONGLONG ullReceived, ULONGLONG ullTotal,
         pSample->lSpeed = 0;
         return TRUE;
     }
-    // dwNow > dwLastTick here, since its whole second is later.
+    // dwNow - dwLastTick is the elapsed time, also across the wrap, and never 0 here.
     pSample->lSpeed = (LONG)((ullReceived - ullLastRecv) / (ULONGLONG)(dwNow - dwLastTick));
     return TRUE;
 }

@@ -226,6 +226,10 @@ TEST(DownloadPoll, SampleRules)
     EXPECT_EQ(75, s.nPercent);
     EXPECT_EQ((LONG)(3 * GiB / 10000), s.lSpeed);
     EXPECT_FALSE(s.bRebase);
+    // Across the tick counter's wrap the page keeps moving; the interval is 0x1000 ms.
+    ASSERT_TRUE(TakeDownloadSample(0x0800, 8192000, 16384000, 0xFFFFF800u, 0, &s));
+    EXPECT_EQ(50, s.nPercent);
+    EXPECT_EQ(2000, s.lSpeed);
     // A download started over by the engine shows no speed and measures anew.
     ASSERT_TRUE(TakeDownloadSample(14000, 1000, 4 * GiB, 10000, 3 * GiB, &s));
     EXPECT_TRUE(s.bRebase);
