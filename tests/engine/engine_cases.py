@@ -165,6 +165,21 @@ def drops():
         assert c.srv.sent("f") <= len(data) * 1.25
 
 
+def stall():
+    """A connection that goes silent mid-body is given up after the engine's time-out and
+    the part is fetched again; the download completes."""
+    with Case("stall") as c:
+        data = pattern(6 * MiB, seed=18)
+        c.srv.add("f", data, stall_after=2 * MiB, stall_count=1)
+        win, host = c.target()
+        t0 = time.monotonic()
+        run = dlget(c.srv.url("f"), win, timeout=90)
+        assert_finished(run, host, data)
+        took = time.monotonic() - t0
+        assert 15 <= took <= 60, "a silent connection was given up after %.1f s" % took
+        assert c.srv.behaviour["f"].stall_count == 0
+
+
 def server_errors():
     """500 twice, then success; 429 with Retry-After, then success."""
     with Case("errors") as c:
@@ -397,7 +412,7 @@ def proxy():
             subprocess.run(reg + ["delete", key, "/v", "DefaultConnectionSettings", "/f"], **quiet)
 
 
-CASES = {f.__name__: f for f in (plain, nginx, stop_resume, kill_resume, drops, server_errors, not_found,
+CASES = {f.__name__: f for f in (plain, nginx, stop_resume, kill_resume, drops, stall, server_errors, not_found,
                                   bad_host, ranges_ignored, validators_changed, no_length, redirect,
                                   disk_full, corrupt_record, pause_continue, proxy)}
 

@@ -31,6 +31,8 @@ class Behaviour:
         self.drop_count = 0          # ... in this many responses
         self.rate = None             # bytes per second per connection
         self.shorter_ranges = None   # serve at most this many bytes of each range asked for
+        self.stall_after = None      # send nothing more after this many body bytes ...
+        self.stall_count = 0         # ... in this many responses (until the client gives up)
 
 
 class File:
@@ -204,12 +206,16 @@ class FaultServer:
 
             def _body(self, name, b, body):
                 limit = len(body)
-                drop = False
+                drop = stall = False
                 with server.lock:
                     if b.drop_after is not None and b.drop_count > 0:
                         b.drop_count -= 1
                         limit = min(limit, b.drop_after)
                         drop = True
+                    elif b.stall_after is not None and b.stall_count > 0:
+                        b.stall_count -= 1
+                        limit = min(limit, b.stall_after)
+                        stall = True
                 piece = 64 * 1024
                 t0 = time.monotonic()
                 sent = 0
@@ -227,6 +233,13 @@ class FaultServer:
                             ahead = sent / b.rate - (time.monotonic() - t0)
                             if ahead > 0:
                                 time.sleep(min(ahead, 1.0))
+                    if stall:
+                        # Silent but open, until the client closes or the socket times out.
+                        self.connection.settimeout(SOCKET_TIMEOUT)
+                        while self.connection.recv(4096):
+                            pass
+                        self.close_connection = True
+                        return
                     if drop:
                         self.wfile.flush()
                         self.connection.shutdown(socket.SHUT_RDWR)
