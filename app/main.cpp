@@ -4,19 +4,16 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
-#include "Catalogue.h"
 #include "FailureBox.h"
-#include "KorvaneConfig.h"
-#include "Payload.h"
-#include "PayloadRecord.h"
 #include "Relaunch.h"
 #include "SingleInstance.h"
 #include "engine/EngineBinding.h"
-#include "som/SomSkin.h"
-#if __has_include("install/MainDlg.h")
 #include "install/MainDlg.h"
-#define KV_HAVE_MAIN_DIALOG 1
-#endif
+#include "som/SomSkin.h"
+#include "startup/Catalogue.h"
+#include "startup/KorvaneConfig.h"
+#include "startup/Payload.h"
+#include "startup/PayloadRecord.h"
 
 // The skin, its fonts and the shared drawing surfaces live from program start to end.
 class CSkinLifetime
@@ -28,13 +25,9 @@ public:
 
 static int RunMainDialog()
 {
-#ifdef KV_HAVE_MAIN_DIALOG
     // The dialog owns the engine object: both are gone when this returns.
     CMainDlg dlg;
     return (int)dlg.DoModal(::GetActiveWindow());
-#else
-    return 0;
-#endif
 }
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCmdLine, int)

@@ -2,8 +2,8 @@
 // the engine reports the image complete.
 #include "MainDlg.h"
 #include <shlwapi.h>
-#include "../som/SomSkin.h"
-#include "../text/DlgMsgBox.h"
+#include "som/SomSkin.h"
+#include "text/DlgMsgBox.h"
 #include "DownloadPoll.h"
 
 static const LPCWSTR kStatusLines[] = {

@@ -1,8 +1,8 @@
 #include "Handoff.h"
 #include <shlobj.h>
 #include <shlwapi.h>
-#include "../app/Payload.h"
-#include "../som/SomSkin.h"
+#include "startup/Payload.h"
+#include "som/SomSkin.h"
 #include "MainDlg.h"
 
 BOOL CreateMarkerFile(LPCWSTR pszPath)

@@ -1,8 +1,8 @@
 #include "MainDlg.h"
 #include <windowsx.h>
-#include "../frame/WindowUtil.h"
-#include "../app/Catalogue.h"
-#include "../som/SomSkin.h"
+#include "frame/WindowUtil.h"
+#include "startup/Catalogue.h"
+#include "som/SomSkin.h"
 
 static const DWORD kMainDlgStyle = WS_POPUP | WS_CLIPCHILDREN | DS_CENTER | DS_SETFONT;
 static const BYTE kMainDlgOpacity = 240;

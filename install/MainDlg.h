@@ -4,14 +4,14 @@
 // destroys it; its end code is the process exit code.
 #pragma once
 #include <windows.h>
-#include "../frame/IndirectDialog.h"
-#include "../frame/MsgMap.h"
-#include "../som/SomWndManager.h"
-#include "../som/SomButton4.h"
-#include "../som/SomImageWnd.h"
-#include "../som/SomProgress.h"
-#include "../text/SomTextWnd.h"
-#include "../engine/DLEngine.h"
+#include "frame/IndirectDialog.h"
+#include "frame/MsgMap.h"
+#include "som/SomWndManager.h"
+#include "som/SomButton4.h"
+#include "som/SomImageWnd.h"
+#include "som/SomProgress.h"
+#include "text/SomTextWnd.h"
+#include "engine/DLEngine.h"
 #include "ImageTarget.h"
 #include "TrayIcon.h"
 

@@ -2,8 +2,8 @@
 // created in stacking order (the first created is on top). Coordinates are client pixels.
 #include "MainDlg.h"
 #include <shlwapi.h>
-#include "../som/SomSkin.h"
-#include "KorvaneConfig.h"
+#include "som/SomSkin.h"
+#include "startup/KorvaneConfig.h"
 #include "BuildTime.h"
 
 static const DWORD kFlags = SWF_VISIBLE | SWF_AUTOSIZE | SWF_TRANSPARENT;   // 11

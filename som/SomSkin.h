@@ -31,13 +31,16 @@ public:
     // Font N (1..8) or null outside that range.
     HFONT GetFont(int n) const { return (n >= 1 && n <= SOM_FONT_COUNT) ? m_hFonts[n - 1] : NULL; }
 
-    // Implemented with the text element (SkinFonts.cpp): builds the eight fonts from
-    // DEFAULT_GUI_FONT with the face GetVersion calls for; each runs once.
+    // Builds the eight fonts from DEFAULT_GUI_FONT with the face GetVersion calls for
+    // (SomSkinFonts.cpp); each runs once.
     BOOL CreateFonts();
     void DestroyFonts();
 };
 
 extern CSomSkin g_skin;
+
+// The face for the skin fonts given GetVersion's answer.
+LPCWSTR SomSkinFontFace(DWORD dwVersion);
 
 // Program start and end for the toolkit: shared DCs, then fonts; bitmaps load lazily.
 BOOL SomStartup();

@@ -3,8 +3,8 @@
 #include "DlgMsgBox.h"
 #include <stdarg.h>
 #include <shlwapi.h>
-#include "../frame/WindowUtil.h"
-#include "../som/SomSkin.h"
+#include "frame/WindowUtil.h"
+#include "som/SomSkin.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 // the close button ends it: Enter, Esc and Alt+F4 leave it open.
 #pragma once
 #include <windows.h>
-#include "../frame/IndirectDialog.h"
-#include "../frame/MsgMap.h"
-#include "../som/SomWndManager.h"
-#include "../som/SomButton4.h"
+#include "frame/IndirectDialog.h"
+#include "frame/MsgMap.h"
+#include "som/SomWndManager.h"
+#include "som/SomButton4.h"
 #include "SomTextWnd.h"
 
 #define IDC_MSGBOX_CLOSE 257

@@ -2,8 +2,8 @@
 #include "SomMarkup.h"
 #include <stdlib.h>
 #include <wchar.h>
-#include "../som/SomBitmap.h"
-#include "../som/SomSkin.h"
+#include "som/SomBitmap.h"
+#include "som/SomSkin.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "SomTextWnd.h"
 #include <shellapi.h>
 #include <stdlib.h>
-#include "../som/SomSkin.h"
-#include "../som/SomWndManager.h"
+#include "som/SomSkin.h"
+#include "som/SomWndManager.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 #include <vector>
-#include "../som/SomWnd.h"
+#include "som/SomWnd.h"
 #include "SomMarkup.h"
 
 class CSomTextWnd : public CSomWnd
@@ -48,6 +48,3 @@ private:
     void InvalidateRun(int i);
     void DoLinkAction(const std::wstring& strLink);
 };
-
-// The face for the skin fonts given GetVersion's answer.
-LPCWSTR SomSkinFontFace(DWORD dwVersion);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include "app/Catalogue.h"
+#include "startup/Catalogue.h"
 #include "AppTestFiles.h"
 
 namespace {

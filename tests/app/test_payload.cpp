@@ -3,8 +3,8 @@
 // written to only.
 #include <gtest/gtest.h>
 #include <string>
-#include "app/Payload.h"
-#include "app/PayloadRecord.h"
+#include "startup/Payload.h"
+#include "startup/PayloadRecord.h"
 #include "AppTestFiles.h"
 
 namespace {

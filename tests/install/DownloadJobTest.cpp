@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include "InstallTestSupport.h"
 #include "text/DlgMsgBox.h"
-#include "app/Catalogue.h"
+#include "startup/Catalogue.h"
 #include "install/DownloadPoll.h"
 #include "som/SomSkin.h"
 

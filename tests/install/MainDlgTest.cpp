@@ -5,7 +5,7 @@
 #include <windowsx.h>
 #include <shlwapi.h>
 #include "InstallTestSupport.h"
-#include "app/Catalogue.h"
+#include "startup/Catalogue.h"
 #include "install/BuildTime.h"
 #include "install/HealthNotice.h"
 #include "install/TimeUtil.h"

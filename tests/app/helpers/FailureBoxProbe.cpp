@@ -3,7 +3,7 @@
 //   kv_failure_box.exe elevation|network|engine
 #include <windows.h>
 #include "app/FailureBox.h"
-#include "KorvaneConfig.h"
+#include "startup/KorvaneConfig.h"
 #include "som/SomSkin.h"
 
 int wmain(int argc, wchar_t** argv)

@@ -1,7 +1,6 @@
 // The eight skin fonts of g_skin: one LOGFONTW copied from the system's default GUI font,
 // with only face, height and weight changed per entry. Markup font N is entry N - 1.
-#include "../som/SomSkin.h"
-#include "SomTextWnd.h"
+#include "SomSkin.h"
 
 namespace {
 
