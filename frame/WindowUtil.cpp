@@ -25,3 +25,11 @@ BOOL FrameCenterWindow(HWND hWnd)
     int y = rcArea.top + ((rcArea.bottom - rcArea.top) - cy) / 2;
     return ::SetWindowPos(hWnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+void FrameDragFromPress(HWND hWnd, LPARAM lParamClient)
+{
+    // Signed words: a point left of or above a monitor's origin is negative.
+    POINT pt = { (short)LOWORD(lParamClient), (short)HIWORD(lParamClient) };
+    ::ClientToScreen(hWnd, &pt);
+    ::PostMessageW(hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
+}

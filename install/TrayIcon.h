@@ -1,10 +1,12 @@
 // CTrayIconImpl<T>: the notification-area icon mix-in of the main dialog. It adds the icon
 // once, answers its callback message (right click: the host's ShowTrayMenu; double click:
 // show or hide the host window) and deletes the icon when the object is destroyed.
-// T provides GetTrayWindow() (its window) and ShowTrayMenu(POINT) (screen coordinates).
+// T provides GetTrayWindow() (its window) and ShowTrayMenu(POINT) (screen coordinates), and
+// chains this class's message map.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
+#include "frame/MsgMap.h"
 
 // NOTIFYICONDATAW up to and including guidItem: the size Windows XP introduced.
 #define TRAY_NID_SIZE 952
@@ -61,12 +63,17 @@ public:
         return bRet;
     }
 
-    // wParam: the icon id; lParam: the mouse message. Always handled, result 0.
+    BEGIN_MSG_MAP(CTrayIconImpl)
+        MESSAGE_HANDLER(m_uTrayMsg, OnTrayIcon)
+    END_MSG_MAP()
+
+    // wParam: the icon id; lParam: the mouse message. Handled with result 0, unless the
+    // message could not be registered (0 is no message of ours).
     LRESULT OnTrayIcon(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
     {
         (void)uMsg;
-        bHandled = TRUE;
-        if ((UINT)wParam != m_nid.uID)
+        bHandled = m_uTrayMsg != 0;
+        if (!bHandled || (UINT)wParam != m_nid.uID)
             return 0;
         T* pT = static_cast<T*>(this);
         HWND hWnd = pT->GetTrayWindow();
@@ -111,16 +118,5 @@ public:
         if (x > mi.rcWork.right)
             return mi.rcWork.right;
         return x;
-    }
-
-    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                              LRESULT& lResult, DWORD dwMsgMapID = 0)
-    {
-        (void)hWnd;
-        if (dwMsgMapID != 0 || m_uTrayMsg == 0 || uMsg != m_uTrayMsg)
-            return FALSE;
-        BOOL bHandled = TRUE;
-        lResult = OnTrayIcon(uMsg, wParam, lParam, bHandled);
-        return bHandled;
     }
 };

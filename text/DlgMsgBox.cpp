@@ -53,43 +53,28 @@ void CDlgMsgBox::InitTemplate()
     m_Template.Create(WS_POPUP | WS_CLIPCHILDREN | DS_SETFONT, 0, 0, NULL);
 }
 
-BOOL CDlgMsgBox::ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                                      LRESULT& lResult, DWORD dwMsgMapID)
+// The manager's element tick has nothing to do in the box.
+LRESULT CDlgMsgBox::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
 {
-    if (dwMsgMapID != 0)
-        return FALSE;
-    // The manager's element tick has nothing to do in the box.
-    if (uMsg == WM_TIMER) {
-        lResult = 0;
-        return TRUE;
-    }
-    if (CSomWndManager::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, 0))
-        return TRUE;
-
-    switch (uMsg) {
-    case WM_LBUTTONDOWN: {
-        // No element took the press: drag the box. The system expects screen coordinates.
-        POINT pt = { (short)LOWORD(lParam), (short)HIWORD(lParam) };
-        ::ClientToScreen(hWnd, &pt);
-        ::PostMessageW(hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
-        return FALSE;
-    }
-    case WM_COMMAND:
-        // Only the close button ends the box: IDOK and IDCANCEL (Enter, Esc, Alt+F4) do not.
-        if (LOWORD(wParam) == IDC_MSGBOX_CLOSE) {
-            EndDialog(0);
-            lResult = 0;
-            return TRUE;
-        }
-        return FALSE;
-    case WM_INITDIALOG:
-        lResult = OnInitDialog();
-        return TRUE;
-    }
-    return FALSE;
+    return 0;
 }
 
-LRESULT CDlgMsgBox::OnInitDialog()
+// Reached only by presses that no element took: they drag the box.
+LRESULT CDlgMsgBox::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
+{
+    FrameDragFromPress(CIndirectDialogImpl<CDlgMsgBox>::m_hWnd, lParam);
+    bHandled = FALSE;
+    return 0;
+}
+
+// Only the close button ends the box: IDOK and IDCANCEL (Enter, Esc, Alt+F4) do not.
+LRESULT CDlgMsgBox::OnCloseButton(WORD, WORD, HWND, BOOL&)
+{
+    EndDialog(0);
+    return 0;
+}
+
+LRESULT CDlgMsgBox::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     HWND hWnd = CIndirectDialogImpl<CDlgMsgBox>::m_hWnd;
     WCHAR szText[kLineChars];

@@ -28,9 +28,17 @@ public:
     void InitTemplate();
     void DrawBackground(HDC hdc, const RECT* prc) override;
 
-    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                              LRESULT& lResult, DWORD dwMsgMapID = 0);
+    BEGIN_MSG_MAP(CDlgMsgBox)
+        MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        CHAIN_MSG_MAP(CSomWndManager)
+        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+        COMMAND_ID_HANDLER(IDC_MSGBOX_CLOSE, OnCloseButton)
+        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    END_MSG_MAP()
 
 private:
-    LRESULT OnInitDialog();
+    LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnLButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnCloseButton(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 };
