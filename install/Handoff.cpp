@@ -1,27 +1,28 @@
 #include "Handoff.h"
-#include <shlobj.h>
 #include <shlwapi.h>
-#include "startup/Payload.h"
 #include "som/SomSkin.h"
+#include "startup/FileInFolder.h"
+#include "startup/Payload.h"
 #include "MainDlg.h"
 
-BOOL CreateMarkerFile(LPCWSTR pszPath)
+BOOL CreateMarkerFile(LPCWSTR pszFolder, LPCWSTR pszName)
 {
-    WCHAR szFolder[264];
-    ::lstrcpynW(szFolder, pszPath, 260);
-    ::PathRemoveFileSpecW(szFolder);
-    ::SHCreateDirectoryExW(NULL, szFolder, NULL);
-    HANDLE hFile = ::CreateFileW(pszPath, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    WCHAR szPath[MAX_PATH + 4];
+    if (!PrepareFileInFolder(pszFolder, pszName, szPath))
+        return FALSE;
+    HANDLE hFile = ::CreateFileW(szPath, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile != INVALID_HANDLE_VALUE)
         ::CloseHandle(hFile);
-    return ::PathFileExistsW(pszPath);
+    return ::PathFileExistsW(szPath);
 }
 
-// Path of a marker in the image's folder: the ".." drops the image's file name.
-static void GetMarkerPath(LPWSTR pszOut, LPCWSTR pszImagePath, LPCWSTR pszMarker)
+// Deletes the marker pszName of the image folder (one of an earlier run may remain).
+static void DeleteMarkerFile(LPCWSTR pszFolder, LPCWSTR pszName)
 {
-    ::lstrcpynW(pszOut, pszImagePath, 263);
-    ::PathAppendW(pszOut, pszMarker);
+    WCHAR szPath[MAX_PATH + 4];
+    ::lstrcpynW(szPath, pszFolder, MAX_PATH + 4);
+    if (::PathAppendW(szPath, pszName))
+        ::DeleteFileW(szPath);
 }
 
 void CMainDlg::OnImageComplete()
@@ -39,25 +40,22 @@ void CMainDlg::OnImageComplete()
     m_wndSpeed.SetText(L"");
     m_wndStatus.SetText(L"重装所需文件准备完毕，建议立即重装. . .");
 
-    WCHAR szFolder[264];
-    ::lstrcpynW(szFolder, m_szImagePath, 263);
+    // The image's folder receives the tool and the marker.
+    WCHAR szFolder[MAX_PATH + 4];
+    ::lstrcpynW(szFolder, m_szImagePath, ARRAYSIZE(szFolder) - 1);
     ::PathRemoveFileSpecW(szFolder);
-    ExtractResourceFile(RESTORE_TOOL_RES_ID, szFolder, RESTORE_TOOL_NAME);
-    WCHAR szTool[264];
-    ::lstrcpynW(szTool, szFolder, 263);
+    ExtractResourceFile(PAYLOAD_ID_RESTORE, szFolder, RESTORE_TOOL_NAME);
+    WCHAR szTool[MAX_PATH + 4];
+    ::lstrcpynW(szTool, szFolder, ARRAYSIZE(szTool) - 1);
     ::PathAppendW(szTool, RESTORE_TOOL_NAME);
 
     // A marker of an earlier run with the other kind must not remain.
-    WCHAR szXpMarker[264];
-    WCHAR szWin7Marker[264];
-    GetMarkerPath(szXpMarker, m_szImagePath, L"..\\xp.cfg");
-    GetMarkerPath(szWin7Marker, m_szImagePath, L"..\\win7.cfg");
-    ::DeleteFileW(szXpMarker);
-    ::DeleteFileW(szWin7Marker);
+    DeleteMarkerFile(szFolder, L"xp.cfg");
+    DeleteMarkerFile(szFolder, L"win7.cfg");
     if (m_nImageKind == IMAGE_KIND_XP)
-        CreateMarkerFile(szXpMarker);
+        CreateMarkerFile(szFolder, L"xp.cfg");
     else if (m_nImageKind == IMAGE_KIND_WIN7 || m_nImageKind == IMAGE_KIND_WIN7_X64)
-        CreateMarkerFile(szWin7Marker);
+        CreateMarkerFile(szFolder, L"win7.cfg");
 
     RunAndWait(szTool, RESTORE_TOOL_ARGS);
     ::ShowWindow(m_hWnd, SW_HIDE);

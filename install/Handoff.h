@@ -4,13 +4,12 @@
 #pragma once
 #include <windows.h>
 
-#define RESTORE_TOOL_RES_ID 260
 #define RESTORE_TOOL_NAME L"Braskmir.exe"
 #define RESTORE_TOOL_ARGS L" /set"
 
-// Creates the folder of pszPath (with its parents) and an empty file at pszPath; TRUE when
-// the file exists afterwards. An existing file is left as it is.
-BOOL CreateMarkerFile(LPCWSTR pszPath);
+// Creates pszFolder (with its parents) and an empty file pszName in it; TRUE when the file
+// exists afterwards. An existing file is left as it is.
+BOOL CreateMarkerFile(LPCWSTR pszFolder, LPCWSTR pszName);
 
 // Starts pszApp with the command line pszArgs (used as given, the program path is not
 // prepended) and waits for it to end. While waiting, only paint messages of this thread

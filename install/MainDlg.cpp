@@ -112,8 +112,7 @@ static BOOL PtInElement(const CSomWnd& wnd, POINT pt)
 LRESULT CMainDlg::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
 {
     bHandled = FALSE;
-    // A press nothing takes moves the window, as on a caption.
-    ::PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+    FrameDragFromPress(m_hWnd, lParam);
 
     if (m_nPage != PAGE_CHOICE)
         return 0;
@@ -129,23 +128,17 @@ LRESULT CMainDlg::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
     return 0;
 }
 
-// Closing and minimising only hide the window: the download goes on, the tray icon stays.
-LRESULT CMainDlg::OnClose(UINT, WPARAM, LPARAM, BOOL&)
+// Closing, minimising and the minimised install only hide the window: the download goes
+// on, the tray icon stays.
+LRESULT CMainDlg::OnHide(WORD, WORD, HWND, BOOL&)
 {
     ::ShowWindow(m_hWnd, SW_HIDE);
     return 0;
 }
 
-LRESULT CMainDlg::OnSysButton(WORD, WORD, HWND, BOOL&)
+LRESULT CMainDlg::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
 {
-    ::ShowWindow(m_hWnd, SW_HIDE);
-    return 0;
-}
-
-LRESULT CMainDlg::OnMinimizedInstall(WORD, WORD, HWND, BOOL&)
-{
-    ::ShowWindow(m_hWnd, SW_HIDE);
-    return 0;
+    return OnHide(0, 0, NULL, bHandled);
 }
 
 LRESULT CMainDlg::OnTrayRestore(WORD, WORD, HWND, BOOL&)

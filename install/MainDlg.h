@@ -93,12 +93,12 @@ public:
         CHAIN_MSG_MAP(CSomWndManager)
         CHAIN_MSG_MAP(CTrayIconImpl<CMainDlg>)
         MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-        COMMAND_ID_HANDLER(IDC_BTN_CLOSE, OnSysButton)
-        COMMAND_ID_HANDLER(IDC_BTN_MIN, OnSysButton)
+        COMMAND_ID_HANDLER(IDC_BTN_CLOSE, OnHide)
+        COMMAND_ID_HANDLER(IDC_BTN_MIN, OnHide)
         COMMAND_ID_HANDLER(ID_TRAY_RESTORE, OnTrayRestore)
         COMMAND_ID_HANDLER(ID_TRAY_EXIT, OnTrayExit)
         COMMAND_ID_HANDLER(IDC_BTN_INSTALL, OnInstall)
-        COMMAND_ID_HANDLER(ID_MIN_INSTALL, OnMinimizedInstall)
+        COMMAND_ID_HANDLER(ID_MIN_INSTALL, OnHide)
         MESSAGE_HANDLER(WM_PROBE, OnProbe)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         MESSAGE_HANDLER(WM_CLOSE, OnClose)
@@ -118,11 +118,10 @@ public:
     // Message handlers.
     LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnLButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
-    LRESULT OnSysButton(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
+    LRESULT OnHide(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnTrayRestore(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnTrayExit(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnInstall(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
-    LRESULT OnMinimizedInstall(WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled);
     LRESULT OnProbe(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);

@@ -1,19 +1,13 @@
 #include "Payload.h"
-#include "PayloadRecord.h"
-#include <shlobj.h>
 #include <shlwapi.h>
+#include "FileInFolder.h"
+#include "PayloadRecord.h"
 
 // Steps 4 to 9 of the writer: the folder, the old file, the new file and its bytes.
 static BOOL WritePayloadFile(const void* pBytes, DWORD cb, LPCWSTR pszFolder, LPCWSTR pszFileName)
 {
-    if (!::PathIsDirectoryW(pszFolder))
-        ::SHCreateDirectory(NULL, pszFolder);
-    if (!::PathIsDirectoryW(pszFolder))
-        return FALSE;
-
     WCHAR szPath[MAX_PATH + 4];
-    ::lstrcpynW(szPath, pszFolder, MAX_PATH + 4);
-    if (!::PathAppendW(szPath, pszFileName))
+    if (!PrepareFileInFolder(pszFolder, pszFileName, szPath))
         return FALSE;
     if (::PathFileExistsW(szPath)) {
         ::SetFileAttributesW(szPath, FILE_ATTRIBUTE_NORMAL);

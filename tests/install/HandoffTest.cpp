@@ -35,18 +35,17 @@ TEST(MarkerFile, CreatesFoldersAndAnEmptyFileAndKeepsAnExistingOne)
 {
     std::wstring root = TestRoot();
     std::wstring marker = root + L"\\a\\b\\xp.cfg";
-    EXPECT_TRUE(CreateMarkerFile(marker.c_str()));
+    EXPECT_TRUE(CreateMarkerFile((root + L"\\a\\b").c_str(), L"xp.cfg"));
     EXPECT_EQ(0, FileSize(marker));
 
     HANDLE h = ::CreateFileW(marker.c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     DWORD cb;
     ::WriteFile(h, "old", 3, &cb, NULL);
     ::CloseHandle(h);
-    EXPECT_TRUE(CreateMarkerFile(marker.c_str())) << "an existing file still counts";
+    EXPECT_TRUE(CreateMarkerFile((root + L"\\a\\b").c_str(), L"xp.cfg")) << "an existing file still counts";
     EXPECT_EQ(3, FileSize(marker)) << "and is not truncated";
 
-    std::wstring bad = root + L"\\a\\b\\xp.cfg\\inner.cfg";
-    EXPECT_FALSE(CreateMarkerFile(bad.c_str())) << "a folder that is a file";
+    EXPECT_FALSE(CreateMarkerFile((root + L"\\a\\b\\xp.cfg").c_str(), L"inner.cfg")) << "a folder that is a file";
     RemoveTree(root);
 }
 

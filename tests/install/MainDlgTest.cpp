@@ -5,6 +5,8 @@
 #include <windowsx.h>
 #include <shlwapi.h>
 #include "InstallTestSupport.h"
+#include "MessagePump.h"
+#include "MessageRecorder.h"
 #include "startup/Catalogue.h"
 #include "install/BuildTime.h"
 #include "install/HealthNotice.h"
@@ -241,7 +243,8 @@ TEST(MainDlgChoice, SetChoiceSwitchesRadiosAndAddress)
 }
 
 // Presses the dialog's client point; returns whether the press was passed on as a
-// caption drag (the posted WM_NCLBUTTONDOWN is taken out of the queue again).
+// caption drag from that point in screen coordinates (the posted WM_NCLBUTTONDOWN is taken
+// out of the queue again).
 static BOOL Press(CMainDlg& d, int x, int y)
 {
     LPARAM lParam = MAKELPARAM(x, y);
@@ -249,8 +252,10 @@ static BOOL Press(CMainDlg& d, int x, int y)
     MSG msg;
     BOOL bDrag = ::PeekMessageW(&msg, d.m_hWnd, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE);
     if (bDrag) {
+        POINT pt = { x, y };
+        ::ClientToScreen(d.m_hWnd, &pt);
         EXPECT_EQ((WPARAM)HTCAPTION, msg.wParam);
-        EXPECT_EQ(lParam, msg.lParam);
+        EXPECT_EQ(MAKELPARAM(pt.x, pt.y), msg.lParam);
     }
     ::SendMessageW(d.m_hWnd, WM_LBUTTONUP, 0, lParam);
     return bDrag;
@@ -300,6 +305,72 @@ TEST(MainDlgChoice, PressesOnPicturesLabelsAndRadiosChooseAndDrag)
         EXPECT_TRUE(d.m_bStartPageOption);
         return TRUE;
     });
+}
+
+// The real pointer, moved by SetCursorPos (Wine queues the move) and pressed by SendInput,
+// from a thread of its own while the dialog's thread runs the drag.
+struct PointerDrag
+{
+    POINT ptFrom;   // screen coordinates
+    int dx;
+    int dy;
+};
+
+static DWORD WINAPI RunPointerDrag(LPVOID pv)
+{
+    const PointerDrag* p = (const PointerDrag*)pv;
+    INPUT in;
+    ZeroMemory(&in, sizeof(in));
+    in.type = INPUT_MOUSE;
+    ::SetCursorPos(p->ptFrom.x, p->ptFrom.y);
+    ::Sleep(200);
+    in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    ::SendInput(1, &in, sizeof(in));
+    ::Sleep(300);
+    for (int i = 1; i <= 10; ++i) {
+        ::SetCursorPos(p->ptFrom.x + p->dx * i / 10, p->ptFrom.y + p->dy * i / 10);
+        ::Sleep(50);
+    }
+    ::Sleep(200);
+    in.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(1, &in, sizeof(in));
+    ::Sleep(300);
+    return 0;
+}
+
+TEST(MainDlgDrag, BackgroundPressFarFromTheScreenOriginMovesTheWindowWithThePointer)
+{
+    FakeEngine engine;
+    CMainDlg dlg;
+    CMessageRecorder drags(&dlg.m_hWnd, FALSE);
+    POINT ptSaved;
+    ::GetCursorPos(&ptSaved);
+    RunDialog(dlg, [&](CMainDlg& d) {
+        // Far from the screen origin: client and screen points differ by hundreds of pixels.
+        ::SetWindowPos(d.m_hWnd, NULL, 400, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ::SetForegroundWindow(d.m_hWnd);
+        RECT rcBefore;
+        ::GetWindowRect(d.m_hWnd, &rcBefore);
+        POINT ptClient = { 60, 420 };   // background: no element there
+        PointerDrag drag = { ptClient, -120, -90 };
+        ::ClientToScreen(d.m_hWnd, &drag.ptFrom);
+        HANDLE hThread = ::CreateThread(NULL, 0, RunPointerDrag, &drag, 0, NULL);
+        EXPECT_TRUE(PumpUntil([&]() { return ::WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0; }, 15000));
+        ::CloseHandle(hThread);
+
+        RECT rcAfter;
+        ::GetWindowRect(d.m_hWnd, &rcAfter);
+        EXPECT_EQ(rcBefore.left + drag.dx, rcAfter.left);
+        EXPECT_EQ(rcBefore.top + drag.dy, rcAfter.top);
+        EXPECT_EQ(1u, drags.m_drags.size());
+        if (!drags.m_drags.empty()) {
+            EXPECT_EQ((WPARAM)HTCAPTION, drags.m_drags[0].first);
+            EXPECT_EQ(MAKELPARAM(drag.ptFrom.x, drag.ptFrom.y), drags.m_drags[0].second)
+                << "the drag starts at the press's screen point";
+        }
+        return TRUE;
+    });
+    ::SetCursorPos(ptSaved.x, ptSaved.y);
 }
 
 TEST(MainDlgChoice, ButtonsAndLinksTakeThePressNoDrag)

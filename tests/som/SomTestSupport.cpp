@@ -324,16 +324,3 @@ std::wstring WriteTempFile(const wchar_t* pszName, const std::vector<BYTE>& byte
     }
     return path;
 }
-
-void PumpMessages(DWORD nMs)
-{
-    DWORD dwEnd = ::GetTickCount() + nMs;
-    MSG msg;
-    while ((int)(dwEnd - ::GetTickCount()) > 0) {
-        while (::PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-    }
-}

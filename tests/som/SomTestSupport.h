@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "som/SomWndManager.h"
+#include "MessagePump.h"
 
 // A top-level popup window whose messages go to its CSomWndManager first.
 class CTestHost : public CSomWndManager
@@ -115,5 +116,3 @@ std::vector<BYTE> EncodePng(int cx, int cy, int nColorType, const std::vector<BY
                             const std::vector<BYTE>& palette = std::vector<BYTE>());
 // Writes bytes to a file under the temp folder and returns its path.
 std::wstring WriteTempFile(const wchar_t* pszName, const std::vector<BYTE>& bytes);
-// Runs the thread's message queue for about nMs milliseconds.
-void PumpMessages(DWORD nMs);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "som/SomWndManager.h"
+#include "MessagePump.h"
 
 struct HostCommand
 {
@@ -74,23 +75,3 @@ std::wstring TestExeDir();
 std::wstring TempDir();
 // Reads a UTF-8 file into UTF-16; empty when missing.
 std::wstring ReadUtf8File(const std::wstring& path);
-// Pumps messages (without touching the element timer) for up to nMs milliseconds or until
-// pred() holds; returns pred()'s last value.
-template <class Pred>
-bool PumpUntil(Pred pred, DWORD nMs)
-{
-    DWORD t0 = GetTickCount();
-    while (!pred()) {
-        if (GetTickCount() - t0 > nMs)
-            return false;
-        MSG msg;
-        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_TIMER && msg.wParam == SOM_TIMER_ID)
-                continue;  // the element tick would drop hover states the test set up
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    }
-    return true;
-}
