@@ -35,7 +35,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCmdLine, int)
     CSkinLifetime skin;
 
     WCHAR szModule[520];
-    ::GetModuleFileNameW(hInstance, szModule, 520);
+    ::GetModuleFileNameW(hInstance, szModule, ARRAYSIZE(szModule));
 
     if (!::IsUserAnAdmin()) {
         if (HasElevationMarker(pszCmdLine)) {
@@ -58,7 +58,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCmdLine, int)
     }
 
     WCHAR szTemp[MAX_PATH + 4];
-    if (::GetTempPathW(MAX_PATH + 4, szTemp) == 0)
+    if (::GetTempPathW(ARRAYSIZE(szTemp), szTemp) == 0)
         szTemp[0] = L'\0';
     ::SetDllDirectoryW(szTemp);
     // Our engine library uses msvcrt.dll, which every supported Windows ships: only the

@@ -24,7 +24,7 @@ static const DWORD kStatusLineMs = 100;
 
 LRESULT CMainDlg::OnInstall(WORD, WORD, HWND, BOOL&)
 {
-    if (!FindImageTarget(m_szImagePath, 264, m_nImageKind)) {
+    if (!FindImageTarget(m_szImagePath, ARRAYSIZE(m_szImagePath), m_nImageKind)) {
         CDlgMsgBox box(L"磁盘空间不足", L"检测到系统安装所需要的空间不足，不能装机。",
                        L"请清除硬盘空间后再尝试操作。", NULL);
         box.DoModal(::GetActiveWindow());
@@ -85,7 +85,7 @@ LRESULT CMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
     if (sample.lSpeed <= 0)
         return 0;
     WCHAR szSpeed[2048];
-    ::wnsprintfW(szSpeed, 2047, L"下载速度%ukb/s。", (UINT)sample.lSpeed);
+    ::wnsprintfW(szSpeed, ARRAYSIZE(szSpeed) - 1, L"下载速度%ukb/s。", (UINT)sample.lSpeed);
     m_wndSpeed.SetText(szSpeed);
     m_dwLastTick = dwNow;
     m_ullLastRecv = ullReceived;

@@ -20,7 +20,7 @@ BOOL CreateMarkerFile(LPCWSTR pszFolder, LPCWSTR pszName)
 static void DeleteMarkerFile(LPCWSTR pszFolder, LPCWSTR pszName)
 {
     WCHAR szPath[MAX_PATH + 4];
-    ::lstrcpynW(szPath, pszFolder, MAX_PATH + 4);
+    ::lstrcpynW(szPath, pszFolder, ARRAYSIZE(szPath));
     if (::PathAppendW(szPath, pszName))
         ::DeleteFileW(szPath);
 }

@@ -43,7 +43,7 @@ BOOL CMainDlg::ShowHealthNotice()
     DWORD dwInstall = GetInstallDate();
     DWORD dwNow = GetUnixTimeNow();
     WCHAR szText[2048];
-    FormatHealthNotice(szText, 2048, dwInstall, dwNow);
+    FormatHealthNotice(szText, ARRAYSIZE(szText), dwInstall, dwNow);
     m_wndHealth.SetText(szText);
 
     // Centred horizontally; the top edge stays where the layout put it.

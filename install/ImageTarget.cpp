@@ -38,7 +38,7 @@ BOOL FindImageTarget(LPWSTR pszOut, int cchOut, int nKind)
 
     for (WCHAR ch = L'D'; ch <= L'Z'; ++ch) {
         WCHAR szRoot[260];
-        ::wnsprintfW(szRoot, 259, L"%c:", ch);
+        ::wnsprintfW(szRoot, ARRAYSIZE(szRoot) - 1, L"%c:", ch);
         // Only the volume's total free bytes count, not the caller's quota.
         ULARGE_INTEGER free;
         free.QuadPart = 0;
@@ -46,7 +46,7 @@ BOOL FindImageTarget(LPWSTR pszOut, int cchOut, int nKind)
             free.QuadPart = 0;
 
         WCHAR szPartial[260];
-        ::wnsprintfW(szPartial, 259, L"%c:\\ghofile\\%s.vex.dl", ch, pszName);
+        ::wnsprintfW(szPartial, ARRAYSIZE(szPartial) - 1, L"%c:\\ghofile\\%s.vex.dl", ch, pszName);
         if (::PathFileExistsW(szPartial)) {
             FormatImagePath(pszOut, cchOut, ch, pszName);
             ullBest = free.QuadPart;

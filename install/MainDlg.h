@@ -12,6 +12,7 @@
 #include "som/SomProgress.h"
 #include "text/SomTextWnd.h"
 #include "engine/DLEngine.h"
+#include "res/resource.h"
 #include "ImageTarget.h"
 #include "TrayIcon.h"
 
@@ -34,7 +35,6 @@ enum {
 #define TIMER_DOWNLOAD_PERIOD 4096
 // Private message a second copy may send; the window answers 1.
 #define WM_PROBE 0xCCCD
-#define IDI_KORVANE 203
 
 class CMainDlg : public CIndirectDialogImpl<CMainDlg>,
                  public CSomWndManager,

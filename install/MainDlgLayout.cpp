@@ -29,7 +29,7 @@ void CMainDlg::CreateElements(int cxWnd, int cyWnd)
     m_btnClose.SetBkBitmap(&g_skin.m_bmpBtnClose);
 
     WCHAR szSite[1024];
-    ::wnsprintfW(szSite, 1024, L"{&#font=6}{&#a=\"%s\"}关注网站{&#/a}{&#/font}", KORVANE_SITE_URL);
+    ::wnsprintfW(szSite, ARRAYSIZE(szSite), L"{&#font=6}{&#a=\"%s\"}关注网站{&#/a}{&#/font}", KORVANE_SITE_URL);
     m_wndSiteLink.Create(this, 750, 145, kFlags);
     m_wndSiteLink.SetLinkColors(RGB(0xFF, 0xFF, 0xFF), RGB(0, 0, 0));
     m_wndSiteLink.SetText(szSite);
@@ -87,6 +87,6 @@ void CMainDlg::CreateElements(int cxWnd, int cyWnd)
 void CMainDlg::SetBuildTimeText()
 {
     WCHAR szLine[256];
-    FormatBuildTimeLine(szLine, 256, GetProgramLinkTime());
+    FormatBuildTimeLine(szLine, ARRAYSIZE(szLine), GetProgramLinkTime());
     m_wndBuildTime.SetText(szLine);
 }

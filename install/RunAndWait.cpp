@@ -28,7 +28,7 @@ static BOOL WaitForProcessEnd(HANDLE hProcess)
 BOOL RunAndWait(LPCWSTR pszApp, LPCWSTR pszArgs)
 {
     WCHAR szCmdLine[2048];
-    ::lstrcpynW(szCmdLine, pszArgs != NULL ? pszArgs : L"", 2047);
+    ::lstrcpynW(szCmdLine, pszArgs != NULL ? pszArgs : L"", ARRAYSIZE(szCmdLine) - 1);
 
     STARTUPINFOW si;
     ZeroMemory(&si, sizeof(si));

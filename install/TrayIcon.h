@@ -41,14 +41,14 @@ public:
         m_nid.uFlags = NIF_MESSAGE | NIF_ICON;
         if (pszTip != NULL) {
             m_nid.uFlags |= NIF_TIP;
-            ::lstrcpynW(m_nid.szTip, pszTip, 128);
+            ::lstrcpynW(m_nid.szTip, pszTip, ARRAYSIZE(m_nid.szTip));
         }
         if (pszInfo != NULL) {
             m_nid.uFlags |= NIF_INFO;
-            ::lstrcpynW(m_nid.szInfo, pszInfo, 256);
+            ::lstrcpynW(m_nid.szInfo, pszInfo, ARRAYSIZE(m_nid.szInfo));
         }
         if (pszInfoTitle != NULL)
-            ::lstrcpynW(m_nid.szInfoTitle, pszInfoTitle, 64);
+            ::lstrcpynW(m_nid.szInfoTitle, pszInfoTitle, ARRAYSIZE(m_nid.szInfoTitle));
         m_bTrayAdded = ::Shell_NotifyIconW(NIM_ADD, &m_nid);
         return m_bTrayAdded;
     }

@@ -1,20 +1,36 @@
 #include "SomSkin.h"
+#include "res/resource.h"
 
 CSomSkin g_skin;
 
+namespace {
+
+// The frame count of a skin picture, from the picture table.
+WORD SkinFrames(UINT nId)
+{
+#define SKIN_FRAMES(id, frames, cx, cy) if (nId == id) return frames;
+    SKIN_PICTURES(SKIN_FRAMES)
+#undef SKIN_FRAMES
+    return 1;
+}
+
+} // namespace
+
+#define SKIN_BITMAP(id) MAKEINTRESOURCEW(id), SkinFrames(id), SBK_PNG
+
 CSomSkin::CSomSkin()
-    : m_bmpMainBk(MAKEINTRESOURCEW(769), 1, SBK_PNG),
-      m_bmpRadio(MAKEINTRESOURCEW(514), 2, SBK_PNG),
-      m_bmpCheck(MAKEINTRESOURCEW(515), 2, SBK_PNG),
-      m_bmpBtnMin(MAKEINTRESOURCEW(257), 4, SBK_PNG),
-      m_bmpBtnMax(MAKEINTRESOURCEW(258), 4, SBK_PNG),
-      m_bmpBtnClose(MAKEINTRESOURCEW(259), 4, SBK_PNG),
-      m_bmpProgress(MAKEINTRESOURCEW(513), 1, SBK_PNG),
-      m_bmpSlogan(MAKEINTRESOURCEW(1025), 1, SBK_PNG),
-      m_bmpXpLogo(MAKEINTRESOURCEW(1026), 1, SBK_PNG),
-      m_bmpWin7Logo(MAKEINTRESOURCEW(1027), 1, SBK_PNG),
-      m_bmpStartBtn(MAKEINTRESOURCEW(1028), 4, SBK_PNG),
-      m_bmpSteps(MAKEINTRESOURCEW(1029), 3, SBK_PNG)
+    : m_bmpMainBk(SKIN_BITMAP(IDB_MAIN_BK)),
+      m_bmpRadio(SKIN_BITMAP(IDB_RADIO)),
+      m_bmpCheck(SKIN_BITMAP(IDB_CHECK)),
+      m_bmpBtnMin(SKIN_BITMAP(IDB_BTN_MIN)),
+      m_bmpBtnMax(SKIN_BITMAP(IDB_BTN_MAX)),
+      m_bmpBtnClose(SKIN_BITMAP(IDB_BTN_CLOSE)),
+      m_bmpProgress(SKIN_BITMAP(IDB_PROGRESS)),
+      m_bmpSlogan(SKIN_BITMAP(IDB_SLOGAN)),
+      m_bmpXpLogo(SKIN_BITMAP(IDB_LOGO_XP)),
+      m_bmpWin7Logo(SKIN_BITMAP(IDB_LOGO_WIN7)),
+      m_bmpStartBtn(SKIN_BITMAP(IDB_BTN_INSTALL)),
+      m_bmpSteps(SKIN_BITMAP(IDB_STEPS))
 {
     for (int i = 0; i < SOM_FONT_COUNT; ++i)
         m_hFonts[i] = NULL;

@@ -1,5 +1,6 @@
 // CSomSkin: the one process-wide skin object g_skin. It owns the eight markup fonts
-// (font N of the markup is m_hFonts[N - 1]) and the twelve skin bitmaps. Created once at
+// (font N of the markup is m_hFonts[N - 1]) and the twelve skin bitmaps (ids and frame
+// counts in res/resource.h). Created once at
 // program start (SomStartup) and destroyed once at the end (SomShutdown).
 #pragma once
 #include <windows.h>
@@ -12,18 +13,18 @@ class CSomSkin
 public:
     HFONT m_hFonts[SOM_FONT_COUNT];   // owned
 
-    CSomBitmap m_bmpMainBk;      // 769
-    CSomBitmap m_bmpRadio;       // 514
-    CSomBitmap m_bmpCheck;       // 515
-    CSomBitmap m_bmpBtnMin;      // 257
-    CSomBitmap m_bmpBtnMax;      // 258
-    CSomBitmap m_bmpBtnClose;    // 259
-    CSomBitmap m_bmpProgress;    // 513
-    CSomBitmap m_bmpSlogan;      // 1025
-    CSomBitmap m_bmpXpLogo;      // 1026
-    CSomBitmap m_bmpWin7Logo;    // 1027
-    CSomBitmap m_bmpStartBtn;    // 1028
-    CSomBitmap m_bmpSteps;       // 1029
+    CSomBitmap m_bmpMainBk;
+    CSomBitmap m_bmpRadio;
+    CSomBitmap m_bmpCheck;
+    CSomBitmap m_bmpBtnMin;
+    CSomBitmap m_bmpBtnMax;
+    CSomBitmap m_bmpBtnClose;
+    CSomBitmap m_bmpProgress;
+    CSomBitmap m_bmpSlogan;
+    CSomBitmap m_bmpXpLogo;
+    CSomBitmap m_bmpWin7Logo;
+    CSomBitmap m_bmpStartBtn;
+    CSomBitmap m_bmpSteps;
 
     CSomSkin();
     ~CSomSkin();

@@ -39,7 +39,7 @@ BOOL CSomSkin::CreateFonts()
     LOGFONTW lf;
     ZeroMemory(&lf, sizeof(lf));
     ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
-    ::lstrcpynW(lf.lfFaceName, SomSkinFontFace(::GetVersion()), LF_FACESIZE);
+    ::lstrcpynW(lf.lfFaceName, SomSkinFontFace(::GetVersion()), ARRAYSIZE(lf.lfFaceName));
     const LONG lSystemWeight = lf.lfWeight;
 
     BOOL bAll = TRUE;

@@ -14,7 +14,7 @@ UINT RandomIndex(UINT n, PFN_TICKCOUNT pfnTick)
 BOOL FetchCatalogue(LPCWSTR pszUrl, LPWSTR pszLocalPath)
 {
     WCHAR szTemp[MAX_PATH + 4];
-    if (::GetTempPathW(MAX_PATH + 3, szTemp) == 0)
+    if (::GetTempPathW(ARRAYSIZE(szTemp) - 1, szTemp) == 0)
         szTemp[0] = L'\0';
     ::lstrcpynW(pszLocalPath, szTemp, MAX_PATH + 4);
     ::PathAppendW(pszLocalPath, CATALOGUE_FILE_NAME);
@@ -32,7 +32,7 @@ BOOL FetchCatalogue(LPCWSTR pszUrl, LPWSTR pszLocalPath)
 static void ReadChosenUrl(LPCWSTR pszIniPath, LPCWSTR pszSection, UINT nIndex, LPWSTR pszOut)
 {
     WCHAR szKey[64];
-    ::wnsprintfW(szKey, 64, L"url%d", (int)nIndex);
+    ::wnsprintfW(szKey, ARRAYSIZE(szKey), L"url%d", (int)nIndex);
     ::GetPrivateProfileStringW(pszSection, szKey, L"", pszOut, CATALOGUE_URL_CCH, pszIniPath);
 }
 

@@ -4,11 +4,7 @@
 // clean-up at the end of the run removes it.
 #pragma once
 #include <windows.h>
-
-// Resource ids of the payload files.
-#define PAYLOAD_ID_ENGINE 257     // "DLEngine.dll", temporary folder
-#define PAYLOAD_ID_ZLIB 258       // "ZLib1.dll", temporary folder
-#define PAYLOAD_ID_RESTORE 260    // "Braskmir.exe", image folder
+#include "res/resource.h"   // PAYLOAD_ID_*, the payloads' resource ids
 
 // TRUE only when the whole resource was written to folder\file name. Creates the folder
 // with its parents and replaces an older file (read-only included) when it can.

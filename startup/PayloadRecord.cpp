@@ -10,7 +10,7 @@ void RecordWrittenPayload(LPCWSTR pszPath)
             return;
     }
     if (s_nPaths < PAYLOAD_RECORD_MAX)
-        ::lstrcpynW(s_szPaths[s_nPaths++], pszPath, MAX_PATH + 4);
+        ::lstrcpynW(s_szPaths[s_nPaths++], pszPath, ARRAYSIZE(s_szPaths[0]));
 }
 
 int GetWrittenPayloadCount()

@@ -28,10 +28,10 @@ def temp_files(env):
 
 
 def carries_engine(env):
-    """TRUE when this build carries DLEngine.dll as BIN 257."""
+    """TRUE when this build carries DLEngine.dll as BIN 257 (PAYLOAD_ID_ENGINE)."""
     try:
         with open(os.path.join(env.build_dir, "generated", "payloads.rc")) as f:
-            return any(line.startswith("257 ") for line in f)
+            return any(line.startswith("PAYLOAD_ID_ENGINE ") for line in f)
     except OSError:
         return False
 

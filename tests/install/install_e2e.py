@@ -4,21 +4,34 @@ area icon and its menu, and what the run leaves on the drives and in %TEMP%."""
 import os
 import random
 import subprocess
+import sys
 import time
 
 import kvtest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import resource_ids  # noqa: E402
+
+_SKIN = resource_ids.skin_pictures()
+
+
+def _centre(x, y, picture):
+    """The centre of a picture element placed at client (x, y): one frame of the picture."""
+    _, _, cx, cy = _SKIN[picture]
+    return (x + cx // 2, y + cy // 2)
+
+
 # Client points of the layout (centres of the elements).
-INSTALL_BUTTON = (332 + 92, 380 + 38)
-XP_PICTURE = (116 + 61, 250 + 47)
-WIN7_PICTURE = (455 + 61, 250 + 47)
+INSTALL_BUTTON = _centre(332, 380, "IDB_BTN_INSTALL")
+XP_PICTURE = _centre(116, 250, "IDB_LOGO_XP")
+WIN7_PICTURE = _centre(455, 250, "IDB_LOGO_WIN7")
 WIN7_LABEL = (625 + 15, 300 + 8)
-WIN7_RADIO = (595 + 8, 300 + 9)
-XP_RADIO = (255 + 8, 300 + 9)
-CHECKBOX = (350 + 7, 460 + 8)
-MIN_BUTTON = (741 + 17, 1 + 8)
-MAX_BUTTON = (775 + 17, 1 + 8)
-CLOSE_BUTTON = (809 + 20, 1 + 8)
+WIN7_RADIO = _centre(595, 300, "IDB_RADIO")
+XP_RADIO = _centre(255, 300, "IDB_RADIO")
+CHECKBOX = _centre(350, 460, "IDB_CHECK")
+MIN_BUTTON = _centre(741, 1, "IDB_BTN_MIN")
+MAX_BUTTON = _centre(775, 1, "IDB_BTN_MAX")
+CLOSE_BUTTON = _centre(809, 1, "IDB_BTN_CLOSE")
 SITE_LINK = (750 + 20, 145 + 8)
 MIN_INSTALL_LINK = (750 + 25, 500 + 8)
 BACKGROUND = (60, 420)

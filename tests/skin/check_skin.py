@@ -9,14 +9,14 @@ import struct
 import sys
 import zlib
 
-# id -> (width, height, frames): the toolkit divides the width by the frame count.
-PICTURES = {
-    257: (136, 17, 4), 258: (136, 17, 4), 259: (160, 17, 4),
-    513: (415, 36, 1), 514: (32, 18, 2), 515: (30, 16, 2),
-    769: (850, 539, 1), 1025: (470, 15, 1), 1026: (122, 95, 1), 1027: (122, 95, 1),
-    1028: (736, 77, 4), 1029: (1329, 33, 3),
-}
-ICON_ID = 203
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import resource_ids  # noqa: E402
+
+# id -> (width, height, frames) from res/resource.h: the toolkit divides the width by the
+# frame count.
+PICTURES = {pid: (frames * cx, cy, frames) for pid, frames, cx, cy in resource_ids.skin_pictures().values()}
+IDS = resource_ids.defines()
+ICON_ID = IDS["IDI_KORVANE"]
 ICON_SIZES = {16, 32, 48}
 
 failures = []
@@ -27,13 +27,15 @@ def fail(msg):
 
 
 def read_rc(res_dir):
-    """id -> (type, path) for every line 'ID TYPE "file"' of skin.rc."""
+    """id -> (type, path) for every line 'ID TYPE "file"' of skin.rc (ID a name of
+    resource.h or a number)."""
     entries = {}
     with open(os.path.join(res_dir, "skin.rc"), encoding="utf-8") as f:
         for line in f:
-            m = re.match(r'\s*(\d+)\s+(PNG|ICON)\s+"([^"]+)"', line)
+            m = re.match(r'\s*(\w+)\s+(PNG|ICON)\s+"([^"]+)"', line)
             if m:
-                entries[int(m.group(1))] = (m.group(2), os.path.join(res_dir, m.group(3)))
+                rid = IDS[m.group(1)] if m.group(1) in IDS else int(m.group(1), 0)
+                entries[rid] = (m.group(2), os.path.join(res_dir, m.group(3)))
     return entries
 
 
@@ -122,7 +124,7 @@ def check_png(pid, path):
 def check_looks(p):
     """What the elements and dialogs rely on beyond size: see-through grounds, an opaque
     window background with its header edge, readable frames."""
-    bk = p.get(769)
+    bk = p.get(IDS["IDB_MAIN_BK"])
     if bk:
         if alpha_count(bk.rows, lambda a: a != 255):
             fail("PNG 769: the window background has see-through pixels")
@@ -141,7 +143,7 @@ def check_looks(p):
         ink = [q for row in slogan.rows for q in row if q[3] > 200]
         if len(ink) < 500 or any(luminance(q) > 140 for q in ink):
             fail("PNG 1025: the slogan is not dark text")
-    for pid in (257, 258, 259):
+    for pid in (IDS["IDB_BTN_MIN"], IDS["IDB_BTN_MAX"], IDS["IDB_BTN_CLOSE"]):
         png = p.get(pid)
         if png:
             normal = png.frame(0, 4)
@@ -161,7 +163,7 @@ def check_looks(p):
                 fail(f"PNG 513: the {band} band is not opaque in its middle")
         if luminance(prog.rows[18][200]) >= luminance(prog.rows[6][200]):
             fail("PNG 513: the fill is not darker than the empty track")
-    steps = p.get(1029)
+    steps = p.get(IDS["IDB_STEPS"])
     if steps:
         # Frame n lights more than frame n - 1: more saturated blue pixels.
         lit = [sum(1 for row in steps.frame(k, 3) for q in row

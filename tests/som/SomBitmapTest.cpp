@@ -2,6 +2,7 @@
 // depth of images without alpha, and the blits.
 #include <gtest/gtest.h>
 #include "SomTestSupport.h"
+#include "res/resource.h"
 #include "som/SomBitmap.h"
 #include "som/SomSkin.h"
 
@@ -163,21 +164,32 @@ TEST(SomBitmap, MissingPictureHasNoSizeAndDrawsNothing)
 
 TEST(SomBitmap, SkinPicturesLoadWithTheirFrameSizes)
 {
-    struct Row { CSomBitmap* p; int nId; int cx; int cy; };
+    struct Row { CSomBitmap* p; UINT nId; };
     const Row rows[] = {
-        { &g_skin.m_bmpMainBk, 769, 850, 539 },   { &g_skin.m_bmpRadio, 514, 16, 18 },
-        { &g_skin.m_bmpCheck, 515, 15, 16 },      { &g_skin.m_bmpBtnMin, 257, 34, 17 },
-        { &g_skin.m_bmpBtnMax, 258, 34, 17 },     { &g_skin.m_bmpBtnClose, 259, 40, 17 },
-        { &g_skin.m_bmpProgress, 513, 415, 36 },  { &g_skin.m_bmpSlogan, 1025, 470, 15 },
-        { &g_skin.m_bmpXpLogo, 1026, 122, 95 },   { &g_skin.m_bmpWin7Logo, 1027, 122, 95 },
-        { &g_skin.m_bmpStartBtn, 1028, 184, 77 }, { &g_skin.m_bmpSteps, 1029, 443, 33 },
+        { &g_skin.m_bmpMainBk, IDB_MAIN_BK },     { &g_skin.m_bmpRadio, IDB_RADIO },
+        { &g_skin.m_bmpCheck, IDB_CHECK },        { &g_skin.m_bmpBtnMin, IDB_BTN_MIN },
+        { &g_skin.m_bmpBtnMax, IDB_BTN_MAX },     { &g_skin.m_bmpBtnClose, IDB_BTN_CLOSE },
+        { &g_skin.m_bmpProgress, IDB_PROGRESS },  { &g_skin.m_bmpSlogan, IDB_SLOGAN },
+        { &g_skin.m_bmpXpLogo, IDB_LOGO_XP },     { &g_skin.m_bmpWin7Logo, IDB_LOGO_WIN7 },
+        { &g_skin.m_bmpStartBtn, IDB_BTN_INSTALL }, { &g_skin.m_bmpSteps, IDB_STEPS },
     };
+    struct Cut { UINT nId; int nFrames; int cx; int cy; };
+#define SKIN_CUT(id, frames, cx, cy) { id, frames, cx, cy },
+    const Cut cuts[] = { SKIN_PICTURES(SKIN_CUT) };
+#undef SKIN_CUT
+    ASSERT_EQ(sizeof(rows) / sizeof(rows[0]), sizeof(cuts) / sizeof(cuts[0]));
     for (const Row& r : rows) {
         SCOPED_TRACE(r.nId);
+        const Cut* pCut = NULL;
+        for (const Cut& c : cuts)
+            if (c.nId == r.nId)
+                pCut = &c;
+        ASSERT_TRUE(pCut != NULL);
         EXPECT_EQ((ULONG_PTR)r.nId, (ULONG_PTR)r.p->m_pszSource);
         EXPECT_EQ(SBK_PNG, r.p->m_nKind);
-        EXPECT_EQ(r.cx, r.p->GetFrameWidth());
-        EXPECT_EQ(r.cy, r.p->GetHeight());
+        EXPECT_EQ(pCut->nFrames, r.p->m_nFrames);
+        EXPECT_EQ(pCut->cx, r.p->GetFrameWidth());
+        EXPECT_EQ(pCut->cy, r.p->GetHeight());
         EXPECT_TRUE(r.p->HasAlpha());
     }
 }
