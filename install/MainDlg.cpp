@@ -1,5 +1,6 @@
 #include "MainDlg.h"
 #include <windowsx.h>
+#include "frame/ScopedSelectObject.h"
 #include "frame/WindowUtil.h"
 #include "startup/Catalogue.h"
 #include "som/SomSkin.h"
@@ -57,9 +58,8 @@ void CMainDlg::DrawBackground(HDC hdc, const RECT*)
     RECT rc;
     ::GetClientRect(m_hWnd, &rc);
     g_skin.m_bmpMainBk.Draw(hdc, 0, 0, 0);
-    HGDIOBJ hOldBrush = ::SelectObject(hdc, ::GetStockObject(NULL_BRUSH));
+    CScopedSelectObject brush(hdc, ::GetStockObject(NULL_BRUSH));
     ::RoundRect(hdc, rc.left, rc.top, rc.right - 1, rc.bottom - 1, 10, 10);
-    ::SelectObject(hdc, hOldBrush);
 }
 
 void CMainDlg::SetPage(int nPage)

@@ -1,6 +1,7 @@
 #include "SomBitmap.h"
 #include <stdio.h>
 #include <stdlib.h>
+#include "frame/ScopedSelectObject.h"
 
 namespace {
 
@@ -138,20 +139,19 @@ void CSomBitmap::DrawPart(HDC hdc, int x, int y, int cx, int cy, int srcX, int s
 {
     if (!EnsureLoaded() || g_memDC == NULL || cx <= 0 || cy <= 0)
         return;
-    HGDIOBJ hOld = ::SelectObject(g_memDC, m_hBitmap);
+    CScopedSelectObject select(g_memDC, m_hBitmap);
     const int xSrc = nFrame * m_nFrameWidth + srcX;
     if (m_bAlpha)
         ::AlphaBlend(hdc, x, y, cx, cy, g_memDC, xSrc, srcY, cx, cy, kBlend);
     else
         ::BitBlt(hdc, x, y, cx, cy, g_memDC, xSrc, srcY, SRCCOPY);
-    ::SelectObject(g_memDC, hOld);
 }
 
 void CSomBitmap::DrawStretch(HDC hdc, int x, int y, int cx, int cy, int nFrame)
 {
     if (!EnsureLoaded() || g_memDC == NULL || cx <= 0 || cy <= 0)
         return;
-    HGDIOBJ hOld = ::SelectObject(g_memDC, m_hBitmap);
+    CScopedSelectObject select(g_memDC, m_hBitmap);
     const int xSrc = nFrame * m_nFrameWidth;
     if (m_bAlpha) {
         ::AlphaBlend(hdc, x, y, cx, cy, g_memDC, xSrc, 0, m_nFrameWidth, m_nHeight, kBlend);
@@ -160,7 +160,6 @@ void CSomBitmap::DrawStretch(HDC hdc, int x, int y, int cx, int cy, int nFrame)
         ::SetBrushOrgEx(hdc, 0, 0, NULL);
         ::StretchBlt(hdc, x, y, cx, cy, g_memDC, xSrc, 0, m_nFrameWidth, m_nHeight, SRCCOPY);
     }
-    ::SelectObject(g_memDC, hOld);
 }
 
 void CSomBitmap::DrawHStretch(HDC hdc, int x, int y, int cx, int nFrame)

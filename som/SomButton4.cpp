@@ -1,6 +1,7 @@
 #include "SomButton4.h"
 #include "SomWndManager.h"
 #include "SomSkin.h"
+#include "frame/ScopedSelectObject.h"
 
 namespace {
 
@@ -15,9 +16,8 @@ int MeasureCaption(const std::wstring& strText)
     SIZE size = { 0, 0 };
     if (g_memDC == NULL)
         return 0;
-    HGDIOBJ hOldFont = ::SelectObject(g_memDC, g_skin.GetFont(kCaptionFont));
+    CScopedSelectObject font(g_memDC, g_skin.GetFont(kCaptionFont));
     ::GetTextExtentPoint32W(g_memDC, strText.c_str(), (int)strText.size(), &size);
-    ::SelectObject(g_memDC, hOldFont);
     return size.cx;
 }
 
@@ -98,7 +98,7 @@ void CSomButton4::OnPaint(HDC hdc, int nClipRight, int nPart)
         return;
 
     ::SetBkMode(hdc, TRANSPARENT);
-    HGDIOBJ hOldFont = ::SelectObject(hdc, g_skin.GetFont(kCaptionFont));
+    CScopedSelectObject font(hdc, g_skin.GetFont(kCaptionFont));
     COLORREF crOld = ::SetTextColor(hdc, IsEnabled() ? kCaptionColor : kCaptionDisabledColor);
     TEXTMETRICW tm;
     ZeroMemory(&tm, sizeof(tm));
@@ -109,7 +109,6 @@ void CSomButton4::OnPaint(HDC hdc, int nClipRight, int nPart)
         y -= 1;   // the caption sits one pixel lower while pressed
     ::TextOutW(hdc, x, y, m_strText.c_str(), (int)m_strText.size());
     ::SetTextColor(hdc, crOld);
-    ::SelectObject(hdc, hOldFont);
 }
 
 void CSomButton4::OnCaptureLost()

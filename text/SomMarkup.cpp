@@ -2,6 +2,7 @@
 #include "SomMarkup.h"
 #include <stdlib.h>
 #include <wchar.h>
+#include "frame/ScopedSelectObject.h"
 #include "som/SomBitmap.h"
 #include "som/SomSkin.h"
 
@@ -184,14 +185,12 @@ void SomLayoutRuns(std::vector<SomTextRun>* pRuns, HFONT hDefFont, SIZE* pSize)
     for (size_t i = 0; i < pRuns->size(); ++i) {
         const SomTextRun& run = (*pRuns)[i];
         HFONT hFont = run.hFont != NULL ? run.hFont : hDefFont;
-        HGDIOBJ hOld = hFont != NULL ? ::SelectObject(g_memDC, hFont) : NULL;
+        CScopedSelectObject font(g_memDC, hFont);
         SIZE sz = { 0, 0 };
         if (!::GetTextExtentPoint32W(g_memDC, run.strText.c_str(), (int)run.strText.size(), &sz)) {
             sz.cx = 0;  // an unmeasurable run takes no room
             sz.cy = 0;
         }
-        if (hOld != NULL)
-            ::SelectObject(g_memDC, hOld);
         sizes[i] = sz;
         if (sz.cy > cyLine)
             cyLine = sz.cy;

@@ -3,6 +3,7 @@
 #include "SomTextWnd.h"
 #include <shellapi.h>
 #include <stdlib.h>
+#include "frame/ScopedSelectObject.h"
 #include "som/SomSkin.h"
 #include "som/SomWndManager.h"
 
@@ -176,7 +177,7 @@ void CSomTextWnd::PaintRun(HDC hdc, int nClipRight, int i)
     }
 
     HFONT hFont = run.hFont != NULL ? run.hFont : m_hFont;
-    HGDIOBJ hOldFont = hFont != NULL ? ::SelectObject(hdc, hFont) : NULL;
+    CScopedSelectObject font(hdc, hFont);
     COLORREF crOld = ::SetTextColor(hdc, GetRunColor(i));
     if (!bCut) {
         ::TextOutW(hdc, rc.left, rc.top, run.strText.c_str(), (int)run.strText.size());
@@ -186,8 +187,6 @@ void CSomTextWnd::PaintRun(HDC hdc, int nClipRight, int i)
                     DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS);
     }
     ::SetTextColor(hdc, crOld);
-    if (hOldFont != NULL)
-        ::SelectObject(hdc, hOldFont);
 }
 
 void CSomTextWnd::InvalidateRun(int i)
