@@ -1,5 +1,4 @@
-// The install command and the download poll: from the click on the install button until
-// the engine reports the image complete.
+#include "DownloadJob.h"
 #include "MainDlg.h"
 #include <shlwapi.h>
 #include "som/SomSkin.h"

@@ -1,11 +1,8 @@
 // The system health notice of the choice page: one sentence from the age of the Windows
-// installation (registry "InstallDate"), more than 90 days old or else "a lot of junk".
+// installation (GetInstallDate, TimeUtil.h), more than 90 days old or else "a lot of junk".
+// CMainDlg::ShowHealthNotice places it on the choice page.
 #pragma once
 #include <windows.h>
-
-// InstallDate from HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion (64-bit view), in
-// seconds since 1970; 0 when it cannot be read.
-DWORD GetInstallDate();
 
 // Age in whole days between the two times, in unsigned 32-bit arithmetic (a date in the
 // future wraps around to a large age).

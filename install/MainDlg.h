@@ -13,6 +13,7 @@
 #include "text/SomTextWnd.h"
 #include "engine/DLEngine.h"
 #include "res/resource.h"
+#include "DownloadJob.h"
 #include "ImageTarget.h"
 #include "TrayIcon.h"
 
@@ -31,8 +32,6 @@ enum {
     ID_MIN_INSTALL = 0x401,
 };
 
-#define TIMER_DOWNLOAD 0x101
-#define TIMER_DOWNLOAD_PERIOD 4096
 // Private message a second copy may send; the window answers 1.
 #define WM_PROBE 0xCCCD
 
@@ -126,7 +125,7 @@ public:
     LRESULT OnInitDialog(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
-    // The completion and hand-off to the restore tool (Handoff.cpp).
+    // The completion and hand-off to the restore tool (Handoff.h).
     void OnImageComplete();
 
 private:

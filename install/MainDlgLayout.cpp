@@ -5,6 +5,8 @@
 #include "som/SomSkin.h"
 #include "startup/KorvaneConfig.h"
 #include "BuildTime.h"
+#include "HealthNotice.h"
+#include "TimeUtil.h"
 
 static const DWORD kFlags = SWF_VISIBLE | SWF_AUTOSIZE | SWF_TRANSPARENT;   // 11
 static const DWORD kFlagsDisabled = kFlags | SWF_DISABLED;                   // 15
@@ -89,4 +91,20 @@ void CMainDlg::SetBuildTimeText()
     WCHAR szLine[256];
     FormatBuildTimeLine(szLine, ARRAYSIZE(szLine), GetProgramLinkTime());
     m_wndBuildTime.SetText(szLine);
+}
+
+BOOL CMainDlg::ShowHealthNotice()
+{
+    DWORD dwInstall = GetInstallDate();
+    DWORD dwNow = GetUnixTimeNow();
+    WCHAR szText[2048];
+    FormatHealthNotice(szText, ARRAYSIZE(szText), dwInstall, dwNow);
+    m_wndHealth.SetText(szText);
+
+    // Centred horizontally; the top edge stays where the layout put it.
+    RECT rcClient;
+    ::GetClientRect(m_hWnd, &rcClient);
+    int x = ((rcClient.right - rcClient.left) - m_wndHealth.GetWidth()) / 2;
+    SetWndPos(&m_wndHealth, x, m_wndHealth.m_rcWnd.top);
+    return TRUE;
 }

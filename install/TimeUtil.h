@@ -1,5 +1,6 @@
-// Time conversions between seconds since 1970-01-01 UTC (unsigned 32-bit) and Windows
-// file times (100 ns units since 1601). The health notice and the build-time line use them.
+// Time values in seconds since 1970-01-01 UTC (unsigned 32-bit): the current time, the
+// Windows installation date, and the conversion to Windows file times (100 ns units since
+// 1601). The health notice and the build-time line use them.
 #pragma once
 #include <windows.h>
 
@@ -11,3 +12,7 @@ DWORD GetUnixTimeNow();
 
 // FALSE only when pft is null.
 BOOL UnixTimeToFileTime(DWORD dwSeconds, FILETIME* pft);
+
+// InstallDate from HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion (64-bit view), in
+// seconds since 1970; 0 when it cannot be read (InstallDate.cpp).
+DWORD GetInstallDate();

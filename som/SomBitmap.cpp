@@ -2,6 +2,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include "frame/ScopedSelectObject.h"
+#include "SomDrawSurfaces.h"
+#include "SomPngDecoder.h"
+#include "SomResourceModule.h"
 
 namespace {
 
@@ -56,11 +59,6 @@ HBITMAP LoadPngFile(LPCWSTR pszPath)
 }
 
 } // namespace
-
-HINSTANCE SomGetResourceModule()
-{
-    return ::GetModuleHandleW(NULL);
-}
 
 CSomBitmap::CSomBitmap(LPCWSTR pszSource, WORD nFrames, BYTE nKind)
     : m_pszSource(pszSource), m_hBitmap(NULL), m_nFrameWidth(0), m_nHeight(0),

@@ -1,6 +1,6 @@
 // CSomBitmap: one skin picture as a horizontal strip of equal frames, loaded on first use
 // from a "PNG" resource (or a file) into a premultiplied 32-bit DIB section and drawn with
-// AlphaBlend. Also the shared drawing surfaces g_memDC and g_backBuffer.
+// AlphaBlend through the shared memory DC (SomDrawSurfaces.h).
 #pragma once
 #include <windows.h>
 
@@ -39,28 +39,3 @@ public:
     BYTE m_bAlpha;
     BYTE m_nKind;
 };
-
-// Decodes PNG bytes into a DIB section (32-bit premultiplied when the image has alpha).
-// The caller owns the result; null on failure.
-HBITMAP LoadPngBitmap(const void* pData, UINT cbData);
-// GDI+ is started by the first decode; this stops it (program end, after the last decode).
-void SomShutdownGdiplus();
-
-// The module whose resources hold the skin pictures and payloads (the program itself).
-HINSTANCE SomGetResourceModule();
-
-struct SomBackBuffer
-{
-    HDC hdc;             // owned
-    HBITMAP hBitmap;     // owned; selected into hdc
-    HGDIOBJ hOldBitmap;  // put back before destruction
-    int cx;
-    int cy;
-};
-
-extern HDC g_memDC;               // owned by the program; no bitmap of its own between blits
-extern SomBackBuffer g_backBuffer;
-
-// Created once at program start before any window, destroyed once at the end.
-BOOL SomCreateSharedDCs();
-void SomDestroySharedDCs();

@@ -1,6 +1,4 @@
-// The process-wide drawing surfaces: g_memDC for blitting bitmaps and measuring text,
-// g_backBuffer for composing see-through elements.
-#include "SomBitmap.h"
+#include "SomDrawSurfaces.h"
 
 HDC g_memDC = NULL;
 SomBackBuffer g_backBuffer = { NULL, NULL, NULL, 0, 0 };

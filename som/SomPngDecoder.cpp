@@ -1,6 +1,6 @@
 // PNG bytes to a DIB section through GDI+ (started on first use). Images with alpha become
 // premultiplied 32-bit DIBs; others keep their depth where GDI has a matching DIB format.
-#include "SomBitmap.h"
+#include "SomPngDecoder.h"
 #include <objidl.h>
 #include <gdiplus.h>
 #include <string.h>

@@ -1,4 +1,5 @@
 #include "SomSkin.h"
+#include "SomPngDecoder.h"
 #include "res/resource.h"
 
 CSomSkin g_skin;

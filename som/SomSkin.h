@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 #include "SomBitmap.h"
+#include "SomDrawSurfaces.h"
 
 #define SOM_FONT_COUNT 8
 

@@ -1,6 +1,6 @@
 #include "SomToolTipAdpater.h"
 #include "SomWnd.h"
-#include "SomBitmap.h"
+#include "SomResourceModule.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The manager's element list, capture records, geometry, repaint requests and painting.
 #include "SomWndManager.h"
-#include "SomBitmap.h"
+#include "SomDrawSurfaces.h"
 #include <algorithm>
 
 CSomWndManager::CSomWndManager()

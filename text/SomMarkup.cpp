@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <wchar.h>
 #include "frame/ScopedSelectObject.h"
-#include "som/SomBitmap.h"
+#include "som/SomDrawSurfaces.h"
 #include "som/SomSkin.h"
 
 namespace {

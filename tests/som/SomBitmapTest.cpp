@@ -4,6 +4,7 @@
 #include "SomTestSupport.h"
 #include "res/resource.h"
 #include "som/SomBitmap.h"
+#include "som/SomPngDecoder.h"
 #include "som/SomSkin.h"
 
 namespace {

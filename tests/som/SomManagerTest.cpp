@@ -4,6 +4,7 @@
 #include <algorithm>
 #include "SomTestSupport.h"
 #include "som/SomBitmap.h"
+#include "som/SomDrawSurfaces.h"
 
 namespace {
 

@@ -1,0 +1,6 @@
+#include "SomResourceModule.h"
+
+HINSTANCE SomGetResourceModule()
+{
+    return ::GetModuleHandleW(NULL);
+}
