@@ -1,8 +1,8 @@
-// File helpers of the start-up tests: fresh folders under %TEMP%, whole-file reads and
-// writes, and the byte pattern of the test payload resource (tests/app/payloads.rc).
+// The test payload resources of the start-up tests (tests/app/payloads.rc) and the byte
+// pattern of the first; the file helpers are TestFiles.h.
 #pragma once
 #include <windows.h>
-#include <string>
+#include "TestFiles.h"
 
 #define TEST_PAYLOAD_PATTERN 301   // KV_PATTERN_SIZE bytes of PatternByte(i)
 #define TEST_PAYLOAD_EMPTY 302     // zero bytes
@@ -13,15 +13,3 @@ inline BYTE PatternByte(size_t i)
 {
     return (BYTE)((i * 31 + (i >> 8)) & 0xFF);
 }
-
-// A new, empty folder %TEMP%\kv-app-tests\<name>-<n> (no trailing backslash).
-std::wstring MakeTestFolder(const wchar_t* pszName);
-// A path under %TEMP%\kv-app-tests that does not exist yet.
-std::wstring UnusedTestPath(const wchar_t* pszName);
-
-bool WriteBytes(const std::wstring& path, const std::string& bytes);
-// false when the file cannot be opened.
-bool ReadBytes(const std::wstring& path, std::string* pBytes);
-bool FileExists(const std::wstring& path);
-// The folder of this test program (no trailing backslash).
-std::wstring ProgramFolder();

@@ -6,44 +6,10 @@
 #include <shlwapi.h>
 #include "engine/DLEngine.h"
 #include "engine/EngineBinding.h"
+#include "FakeEngine.h"
 #include "StagedLibrary.h"
 
 namespace {
-
-struct Calls
-{
-    int nInit, nUninit, nCreate, nResume, nQuery, nStop;
-    BOOL bInitResult;
-    LONG lCreateTask, lCreateError, lResumeTask, lResumeError;
-    WCHAR szCreatePath[MAX_PATH], szResumePath[MAX_PATH];
-};
-Calls g_calls;
-
-BOOL WINAPI FakeInit() { ++g_calls.nInit; return g_calls.bInitResult; }
-LONG WINAPI FakeUninit() { ++g_calls.nUninit; return 0; }
-LONG WINAPI FakeCreate(LPCWSTR pszPath, LPCWSTR, LPCWSTR, LONG* plTask)
-{
-    ++g_calls.nCreate;
-    lstrcpynW(g_calls.szCreatePath, pszPath, MAX_PATH);
-    *plTask = g_calls.lCreateTask;
-    return g_calls.lCreateError;
-}
-LONG WINAPI FakeResume(LPCWSTR pszWork, LONG* plTask)
-{
-    ++g_calls.nResume;
-    lstrcpynW(g_calls.szResumePath, pszWork, MAX_PATH);
-    *plTask = g_calls.lResumeError == 0 ? g_calls.lResumeTask : 0;
-    return g_calls.lResumeError;
-}
-LONG WINAPI FakeQuery(LONG, LONG* plStatus, ULONGLONG* pullTotal, ULONGLONG* pullReceived)
-{
-    ++g_calls.nQuery;
-    *plStatus = 11;
-    *pullTotal = 200;
-    *pullReceived = 100;
-    return 0;
-}
-LONG WINAPI FakeStop(LONG) { ++g_calls.nStop; return 0; }
 
 const WCHAR kKey[] = L"Software\\Pelagro Network\\Pelagro";
 
@@ -52,17 +18,9 @@ class BindingPolicy : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ZeroMemory(&g_calls, sizeof(g_calls));
-        g_calls.bInitResult = TRUE;
-        g_calls.lCreateTask = 7;
-        g_calls.lResumeTask = 42;
-        ZeroMemory(&g_dlEngine, sizeof(g_dlEngine));
-        g_dlEngine.pfnInit = FakeInit;
-        g_dlEngine.pfnUninit = FakeUninit;
-        g_dlEngine.pfnURLDownloadToFile = FakeCreate;
-        g_dlEngine.pfnContinueTaskFromWorkFile = FakeResume;
-        g_dlEngine.pfnQueryTaskInfo = FakeQuery;
-        g_dlEngine.pfnStopTask = FakeStop;
+        m_fake.lStatus = 11;
+        m_fake.ullTotal = 200;
+        m_fake.ullReceived = 100;
 
         WCHAR szTemp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, szTemp);
@@ -88,7 +46,6 @@ protected:
             ::RemoveDirectoryW(szSub);
         }
         ::RemoveDirectoryW(m_szDir);
-        ZeroMemory(&g_dlEngine, sizeof(g_dlEngine));
     }
 
     static void Touch(LPCWSTR pszPath)
@@ -121,6 +78,7 @@ protected:
         }
     }
 
+    FakeEngine m_fake;   // the engine's entry points while the test runs
     WCHAR m_szDir[MAX_PATH];
     WCHAR m_szPath[MAX_PATH];
     WCHAR m_szWork[MAX_PATH];
@@ -137,7 +95,7 @@ TEST_F(BindingPolicy, TargetPresentMakesNoEngineCall)
     LONG lError = 77;
     EXPECT_EQ(engine.StartTask(m_szPath, L"http://127.0.0.1/x", NULL, &lError), 0);
     EXPECT_EQ(lError, 77) << "the error output must not be written";
-    EXPECT_EQ(g_calls.nCreate + g_calls.nResume, 0);
+    EXPECT_EQ(m_fake.nCreated + m_fake.nResumed, 0);
     EXPECT_TRUE(::PathFileExistsW(m_szWork) && ::PathFileExistsW(m_szRecord));
 }
 
@@ -149,9 +107,9 @@ TEST_F(BindingPolicy, BothWorkFilesResume)
     LONG lError = 77;
     EXPECT_EQ(engine.StartTask(m_szPath, L"http://127.0.0.1/x", NULL, &lError), 42);
     EXPECT_EQ(lError, 0);
-    EXPECT_EQ(g_calls.nResume, 1);
-    EXPECT_STREQ(g_calls.szResumePath, m_szWork);
-    EXPECT_EQ(g_calls.nCreate, 0);
+    EXPECT_EQ(m_fake.nResumed, 1);
+    EXPECT_STREQ(m_fake.strResumePath.c_str(), m_szWork);
+    EXPECT_EQ(m_fake.nCreated, 0);
     EXPECT_TRUE(::PathFileExistsW(m_szWork) && ::PathFileExistsW(m_szRecord));
 }
 
@@ -159,15 +117,15 @@ TEST_F(BindingPolicy, RefusedResumeDeletesBothAndStartsFresh)
 {
     Touch(m_szWork);
     Touch(m_szRecord);
-    g_calls.lResumeError = 10;
-    g_calls.lCreateError = 0;
+    m_fake.lResumeError = 10;
+    m_fake.lCreateError = 0;
     CDLEngine engine;
     LONG lError = 77;
     EXPECT_EQ(engine.StartTask(m_szPath, L"http://127.0.0.1/x", NULL, &lError), 7);
     EXPECT_EQ(lError, 0);
-    EXPECT_EQ(g_calls.nResume, 1);
-    EXPECT_EQ(g_calls.nCreate, 1);
-    EXPECT_STREQ(g_calls.szCreatePath, m_szPath);
+    EXPECT_EQ(m_fake.nResumed, 1);
+    EXPECT_EQ(m_fake.nCreated, 1);
+    EXPECT_STREQ(m_fake.strPath.c_str(), m_szPath);
     EXPECT_FALSE(::PathFileExistsW(m_szWork));
     EXPECT_FALSE(::PathFileExistsW(m_szRecord));
 }
@@ -177,11 +135,11 @@ TEST_F(BindingPolicy, LoneWorkFileIsNeitherResumedNorDeleted)
     for (int i = 0; i < 2; ++i) {
         LPCWSTR pszLone = i == 0 ? m_szWork : m_szRecord;
         Touch(pszLone);
-        g_calls.nCreate = g_calls.nResume = 0;
+        m_fake.nCreated = m_fake.nResumed = 0;
         CDLEngine engine;
         EXPECT_EQ(engine.StartTask(m_szPath, L"http://127.0.0.1/x", NULL, NULL), 7);
-        EXPECT_EQ(g_calls.nResume, 0);
-        EXPECT_EQ(g_calls.nCreate, 1);
+        EXPECT_EQ(m_fake.nResumed, 0);
+        EXPECT_EQ(m_fake.nCreated, 1);
         EXPECT_TRUE(::PathFileExistsW(pszLone));
         ::DeleteFileW(pszLone);
     }
@@ -189,8 +147,8 @@ TEST_F(BindingPolicy, LoneWorkFileIsNeitherResumedNorDeleted)
 
 TEST_F(BindingPolicy, CreateFailurePassesTheEngineCode)
 {
-    g_calls.lCreateTask = 0;
-    g_calls.lCreateError = 6;
+    m_fake.lNextTaskId = 0;
+    m_fake.lCreateError = 6;
     CDLEngine engine;
     LONG lError = 0;
     EXPECT_EQ(engine.StartTask(m_szPath, L"ftp://x/y", NULL, &lError), 0);
@@ -200,15 +158,15 @@ TEST_F(BindingPolicy, CreateFailurePassesTheEngineCode)
 TEST_F(BindingPolicy, UninitTwiceShutsDownOnce)
 {
     CDLEngine engine;
-    EXPECT_EQ(g_calls.nInit, 1);
+    EXPECT_EQ(m_fake.nInit, 1);
     engine.Uninit();
     engine.Uninit();
-    EXPECT_EQ(g_calls.nUninit, 1);
+    EXPECT_EQ(m_fake.nUninit, 1);
 
-    g_calls.bInitResult = FALSE;
+    m_fake.bInitResult = FALSE;
     CDLEngine failed;
     failed.Uninit();
-    EXPECT_EQ(g_calls.nUninit, 1) << "an engine that did not start is not shut down";
+    EXPECT_EQ(m_fake.nUninit, 1) << "an engine that did not start is not shut down";
 }
 
 TEST_F(BindingPolicy, QueryPassesOutputsInTheEngineOrder)
@@ -221,7 +179,7 @@ TEST_F(BindingPolicy, QueryPassesOutputsInTheEngineOrder)
     EXPECT_EQ(ullTotal, 200u);
     EXPECT_EQ(lStatus, 11);
     EXPECT_TRUE(engine.StopTask(3));
-    EXPECT_EQ(g_calls.nStop, 1);
+    EXPECT_EQ(m_fake.nStops, 1);
 }
 
 // The clean-up script tests share HKCU with other tests: CTest runs them alone.
@@ -233,8 +191,8 @@ TEST_F(BindingPolicy, CleanerScriptDeletesBothAndStartsFresh)
     Touch(m_szRecord);
     CDLEngine engine;
     EXPECT_EQ(engine.StartTask(m_szPath, L"http://127.0.0.1/x", NULL, NULL), 7);
-    EXPECT_EQ(g_calls.nResume, 0);
-    EXPECT_EQ(g_calls.nCreate, 1);
+    EXPECT_EQ(m_fake.nResumed, 0);
+    EXPECT_EQ(m_fake.nCreated, 1);
     EXPECT_FALSE(::PathFileExistsW(m_szWork));
     EXPECT_FALSE(::PathFileExistsW(m_szRecord));
 }

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <string>
 #include "install/Handoff.h"
+#include "TestFiles.h"
 
 static std::wstring TestRoot()
 {
@@ -56,12 +57,7 @@ protected:
     {
         // The test runs from outside every drive (a \\?\unix path): the child is copied
         // to a drive folder, as the installer writes the tool to the image folder.
-        WCHAR sz[1024];
-        ::GetModuleFileNameW(NULL, sz, 1024);
-        std::wstring built = sz;
-        if (built.compare(0, 5, L"unix\\") == 0)   // what Wine reports for such a path
-            built = L"\\\\?\\" + built;
-        built = built.substr(0, built.rfind(L'\\') + 1) + L"install_probe_child.exe";
+        std::wstring built = ProgramFolder() + L"\\install_probe_child.exe";
         m_root = TestRoot();
         ::CreateDirectoryW(m_root.c_str(), NULL);
         m_child = m_root + L"\\Braskmir.exe";

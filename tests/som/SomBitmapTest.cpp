@@ -1,7 +1,9 @@
 // Skin bitmaps: loading from files and resources, frame geometry, premultiplied alpha,
 // depth of images without alpha, and the blits.
 #include <gtest/gtest.h>
-#include "SomTestSupport.h"
+#include "DibSurface.h"
+#include "PngWriter.h"
+#include "TestFiles.h"
 #include "res/resource.h"
 #include "som/SomBitmap.h"
 #include "som/SomPngDecoder.h"

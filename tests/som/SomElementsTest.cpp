@@ -1,6 +1,9 @@
 // The image, button and progress elements on a real host window.
 #include <gtest/gtest.h>
-#include "SomTestSupport.h"
+#include "DibSurface.h"
+#include "PngWriter.h"
+#include "TestFiles.h"
+#include "TestHost.h"
 #include "som/SomButton4.h"
 #include "som/SomImageWnd.h"
 #include "som/SomProgress.h"
@@ -44,7 +47,7 @@ protected:
         dib.PrintHost(host);
         return dib.Pixel(30, 25);
     }
-    size_t Commands() const { return host.m_aCommands.size(); }
+    size_t Commands() const { return host.m_commands.size(); }
 };
 
 TEST_F(SomButton, ClickSendsItsCommandFromTheHoverLook)
@@ -59,8 +62,9 @@ TEST_F(SomButton, ClickSendsItsCommandFromTheHoverLook)
     EXPECT_EQ(host.Hwnd(), ::GetCapture());
     EXPECT_TRUE(host.Offer(WM_LBUTTONUP, 25, 25));
     ASSERT_EQ(1u, Commands());
-    EXPECT_EQ(0x301u, host.m_aCommands[0].wParam);
-    EXPECT_EQ((LPARAM)&btn, host.m_aCommands[0].lParam);
+    EXPECT_EQ(0x301, host.m_commands[0].wID);
+    EXPECT_EQ(0, host.m_commands[0].wCode);
+    EXPECT_EQ((LPARAM)&btn, host.m_commands[0].lParam);
     EXPECT_EQ(kFrameColors[1], Shown());
     EXPECT_EQ(NULL, ::GetCapture());
 }
@@ -134,7 +138,7 @@ TEST(SomButtonDisabled, ShowsFrameThreeAndNeverSends)
     host.Mouse(WM_MOUSEMOVE, 25, 25);
     EXPECT_FALSE(host.Offer(WM_LBUTTONDOWN, 25, 25));
     host.Mouse(WM_LBUTTONUP, 25, 25);
-    EXPECT_TRUE(host.m_aCommands.empty());
+    EXPECT_TRUE(host.m_commands.empty());
     EXPECT_EQ(NULL, host.m_pHover);
     CDibSurface dib(300, 200);
     dib.PrintHost(host);

@@ -3,7 +3,8 @@
 // to the build tree's artifacts folder).
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include "SomTestSupport.h"
+#include "DibSurface.h"
+#include "TestHost.h"
 #include "som/SomImageWnd.h"
 #include "som/SomProgress.h"
 #include "som/SomButton4.h"

@@ -2,7 +2,10 @@
 // direct repaints, redraw control and teardown.
 #include <gtest/gtest.h>
 #include <algorithm>
-#include "SomTestSupport.h"
+#include "DibSurface.h"
+#include "MessagePump.h"
+#include "ProbeWnd.h"
+#include "TestHost.h"
 #include "som/SomBitmap.h"
 #include "som/SomDrawSurfaces.h"
 

@@ -1,7 +1,9 @@
 // Tests that move the real pointer (SetCursorPos) or show large windows on the shared
 // display; CTest runs them one at a time under the wine_desktop lock.
 #include <gtest/gtest.h>
-#include "SomTestSupport.h"
+#include "MessagePump.h"
+#include "ProbeWnd.h"
+#include "TestHost.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The tooltip registry: ids, reuse, duplicates, the attached control and text requests.
 #include <gtest/gtest.h>
-#include "SomTestSupport.h"
+#include "ProbeWnd.h"
+#include "TestHost.h"
 
 namespace {
 

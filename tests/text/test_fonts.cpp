@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include "som/SomSkin.h"
 #include "text/SomTextWnd.h"
-#include "TextTestSupport.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ ProbeResult RunProbe(LPCWSTR pszProbe, LPCWSTR pszWineVersion)
                         std::to_wstring(GetCurrentProcessId()) + L"_" + pszProbe;
     std::wstring exe = TempDir() + name;
     std::wstring out = exe + L".out.txt";
-    if (!CopyFileW((TestExeDir() + pszProbe).c_str(), exe.c_str(), FALSE))
+    if (!CopyFileW((ProgramFolder() + L"\\" + pszProbe).c_str(), exe.c_str(), FALSE))
         return r;
 
     std::wstring key = L"Software\\Wine\\AppDefaults\\" + name;

@@ -3,7 +3,7 @@
 #include <limits.h>
 #include "text/SomMarkup.h"
 #include "som/SomSkin.h"
-#include "TextTestSupport.h"
+#include "DibSurface.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <functional>
 #include "text/DlgMsgBox.h"
 #include "som/SomSkin.h"
-#include "TextTestSupport.h"
+#include "DibSurface.h"
+#include "MessageRecorder.h"
 
 namespace {
 
@@ -59,63 +60,6 @@ private:
     static CBoxDriver* s_pThis;  // not owned
 };
 CBoxDriver* CBoxDriver::s_pThis = NULL;
-
-// Records WM_COMMAND ids and WM_NCLBUTTONDOWN that reach a window, sent or posted.
-// Posted WM_NCLBUTTONDOWN is turned into WM_NULL: there is no real button to drag with.
-class CMessageWatch
-{
-public:
-    HWND m_hTarget;
-    std::vector<WORD> m_commands;
-    std::vector<std::pair<WPARAM, LPARAM>> m_ncDowns;
-
-    CMessageWatch() : m_hTarget(NULL)
-    {
-        s_pThis = this;
-        m_hSent = SetWindowsHookExW(WH_CALLWNDPROC, SentProc, NULL, GetCurrentThreadId());
-        m_hPosted = SetWindowsHookExW(WH_GETMESSAGE, PostedProc, NULL, GetCurrentThreadId());
-    }
-    ~CMessageWatch()
-    {
-        UnhookWindowsHookEx(m_hSent);
-        UnhookWindowsHookEx(m_hPosted);
-        s_pThis = NULL;
-    }
-    int Count(WORD wID) const
-    {
-        int n = 0;
-        for (WORD w : m_commands)
-            n += w == wID;
-        return n;
-    }
-
-private:
-    static LRESULT CALLBACK SentProc(int nCode, WPARAM wParam, LPARAM lParam)
-    {
-        CWPSTRUCT* p = (CWPSTRUCT*)lParam;
-        if (nCode >= 0 && s_pThis && p->hwnd == s_pThis->m_hTarget && p->message == WM_COMMAND)
-            s_pThis->m_commands.push_back(LOWORD(p->wParam));
-        return CallNextHookEx(NULL, nCode, wParam, lParam);
-    }
-    static LRESULT CALLBACK PostedProc(int nCode, WPARAM wParam, LPARAM lParam)
-    {
-        MSG* p = (MSG*)lParam;
-        if (nCode >= 0 && wParam == PM_REMOVE && s_pThis && p->hwnd == s_pThis->m_hTarget) {
-            if (p->message == WM_COMMAND)
-                s_pThis->m_commands.push_back(LOWORD(p->wParam));
-            if (p->message == WM_NCLBUTTONDOWN) {
-                s_pThis->m_ncDowns.push_back(std::make_pair(p->wParam, p->lParam));
-                p->message = WM_NULL;
-            }
-        }
-        return CallNextHookEx(NULL, nCode, wParam, lParam);
-    }
-
-    HHOOK m_hSent;
-    HHOOK m_hPosted;
-    static CMessageWatch* s_pThis;  // not owned
-};
-CMessageWatch* CMessageWatch::s_pThis = NULL;
 
 POINT Centre(const RECT& rc)
 {
@@ -278,11 +222,11 @@ TEST(MsgBoxText, MarkupInALineTakesEffect)
 TEST(MsgBoxMessages, EnterEscAndAltF4LeaveItOpen)
 {
     CDlgMsgBox box(kDiskTitle, kDiskLine, kDiskHint, (LPCWSTR)NULL);
-    CMessageWatch watch;
+    // The drag starts it records are turned into WM_NULL: no real button is pressed.
+    CMessageRecorder watch(&box.CIndirectDialogImpl<CDlgMsgBox>::m_hWnd, TRUE);
     bool bOpenAfterKeys = false;
     CBoxDriver d(&box);
     d.Add([&](HWND h) {
-        watch.m_hTarget = h;
         SetForegroundWindow(h);
         SetFocus(h);
         PostMessageW(h, WM_KEYDOWN, VK_RETURN, 0x001C0001);
@@ -319,12 +263,12 @@ TEST(MsgBoxMessages, CommandCloseEndsWithZeroWhateverTheCode)
 TEST(MsgBoxMessages, PressOutsideTheButtonDragsFromThatScreenPoint)
 {
     CDlgMsgBox box(kDiskTitle, kDiskLine, kDiskHint, (LPCWSTR)NULL);
-    CMessageWatch watch;
+    // The drag starts it records are turned into WM_NULL: no real button is pressed.
+    CMessageRecorder watch(&box.CIndirectDialogImpl<CDlgMsgBox>::m_hWnd, TRUE);
     std::vector<POINT> wanted;
     size_t nAfterButton = 99;
     CBoxDriver d(&box);
     d.Add([&](HWND h) {
-        watch.m_hTarget = h;
         // Background, title, a line.
         POINT pts[] = { { 5, 60 }, Centre(box.m_wndTitle.m_rcWnd), Centre(box.m_pLineWnds[1].m_rcWnd) };
         for (POINT pt : pts) {
@@ -336,23 +280,23 @@ TEST(MsgBoxMessages, PressOutsideTheButtonDragsFromThatScreenPoint)
     });
     d.Add([&](HWND h) {
         // The close button takes its press: no drag.
-        nAfterButton = watch.m_ncDowns.size();
+        nAfterButton = watch.m_drags.size();
         POINT pt = Centre(box.m_btnClose.m_rcWnd);
         SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
         SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
     });
     d.Add([&](HWND h) {
-        nAfterButton = watch.m_ncDowns.size() - nAfterButton;
+        nAfterButton = watch.m_drags.size() - nAfterButton;
         POINT pt = Centre(box.m_btnClose.m_rcWnd);
         SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(pt.x, pt.y));
     });
     EXPECT_EQ(0, box.DoModal(NULL, 0));
     ASSERT_EQ(3u, wanted.size());
-    ASSERT_EQ(3u, watch.m_ncDowns.size());
+    ASSERT_EQ(3u, watch.m_drags.size());
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ((WPARAM)HTCAPTION, watch.m_ncDowns[i].first);
-        EXPECT_EQ(wanted[i].x, (short)LOWORD(watch.m_ncDowns[i].second)) << i;
-        EXPECT_EQ(wanted[i].y, (short)HIWORD(watch.m_ncDowns[i].second)) << i;
+        EXPECT_EQ((WPARAM)HTCAPTION, watch.m_drags[i].first);
+        EXPECT_EQ(wanted[i].x, (short)LOWORD(watch.m_drags[i].second)) << i;
+        EXPECT_EQ(wanted[i].y, (short)HIWORD(watch.m_drags[i].second)) << i;
     }
     EXPECT_EQ(0u, nAfterButton);
 }
@@ -385,19 +329,19 @@ TEST(MsgBoxPaint, BackgroundIsTwoBandsOfTheMainSkinInARaisedEdge)
 {
     CDlgMsgBox box(NULL, L"x", (LPCWSTR)NULL);
     const int cxCanvas = 300, cyCanvas = 200;
-    CTestCanvas canvas(cxCanvas, cyCanvas);
+    CDibSurface canvas(cxCanvas, cyCanvas, RGB(255, 255, 255));
     RECT rcClient = {};
     CBoxDriver d(&box);
     d.Add([&](HWND h) {
         GetClientRect(h, &rcClient);
-        SendMessageW(h, WM_PRINTCLIENT, (WPARAM)canvas.m_hdc, PRF_CLIENT);
+        SendMessageW(h, WM_PRINTCLIENT, (WPARAM)canvas.Dc(), PRF_CLIENT);
         ClickClose(box, h);
     });
     EXPECT_EQ(0, box.DoModal(NULL, 0));
 
     CSomBitmap& bk = g_skin.m_bmpMainBk;
-    CTestCanvas skin(bk.GetFrameWidth(), bk.GetHeight());
-    bk.Draw(skin.m_hdc, 0, 0, 0);
+    CDibSurface skin(bk.GetFrameWidth(), bk.GetHeight(), RGB(255, 255, 255));
+    bk.Draw(skin.Dc(), 0, 0, 0);
     ASSERT_GT(rcClient.bottom, 40);
     // Rows 0..17 from the banner at column offset 10; below, the skin from row 168.
     EXPECT_EQ(skin.Pixel(10 + 8, 10), canvas.Pixel(8, 10));

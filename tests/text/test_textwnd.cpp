@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include "text/SomTextWnd.h"
 #include "som/SomSkin.h"
-#include "TextTestSupport.h"
+#include "DibSurface.h"
+#include "MessagePump.h"
+#include "TestFiles.h"
+#include "TestHost.h"
 
 namespace {
 
@@ -19,7 +22,9 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(m_host.Open(600, 100));
+        // Hidden, so the real pointer cannot reach it; white under the text.
+        m_host.m_crBk = RGB(255, 255, 255);
+        ASSERT_TRUE(m_host.CreateHost(0, 0, 600, 100, 0, FALSE, FALSE) != NULL);
         m_org.x = 20;
         m_org.y = 10;
         ASSERT_TRUE(m_wnd.Create(&m_host, m_org.x, m_org.y, kFlags));
@@ -27,8 +32,7 @@ protected:
 
     void TearDown() override
     {
-        if (m_host.m_hHost != NULL)
-            DestroyWindow(m_host.m_hHost);
+        m_host.DestroyHost();
     }
 
     // Client coordinates of the centre of run i.
@@ -38,9 +42,9 @@ protected:
         POINT pt = { m_org.x + (rc.left + rc.right) / 2, m_org.y + (rc.top + rc.bottom) / 2 };
         return pt;
     }
-    void MoveTo(int i) { POINT p = RunCentre(i); m_host.Move(p.x, p.y); }
-    LRESULT DownOn(int i) { POINT p = RunCentre(i); return m_host.Down(p.x, p.y); }
-    LRESULT UpOn(int i) { POINT p = RunCentre(i); return m_host.Up(p.x, p.y); }
+    void MoveTo(int i) { POINT p = RunCentre(i); m_host.Mouse(WM_MOUSEMOVE, p.x, p.y); }
+    LRESULT DownOn(int i) { POINT p = RunCentre(i); return m_host.Mouse(WM_LBUTTONDOWN, p.x, p.y); }
+    LRESULT UpOn(int i) { POINT p = RunCentre(i); return m_host.Mouse(WM_LBUTTONUP, p.x, p.y); }
     // A click on run i as the pointer does it: move there, press, release.
     void Click(int i) { MoveTo(i); DownOn(i); UpOn(i); }
 };
@@ -137,8 +141,8 @@ TEST_F(TextWndTest, PressOnPlainRunOrOutsideRunsReturnsFalse)
     DownOn(1);
     EXPECT_EQ(1, m_host.m_nPassedDown);   // the host saw the press
     EXPECT_EQ(-1, m_wnd.m_nPressedRun);
-    EXPECT_NE(m_host.m_hHost, GetCapture());
-    m_host.Up(RunCentre(1).x, RunCentre(1).y);
+    EXPECT_NE(m_host.Hwnd(), GetCapture());
+    m_host.Mouse(WM_LBUTTONUP, RunCentre(1).x, RunCentre(1).y);
     EXPECT_TRUE(m_host.m_commands.empty());
 
     // Above the smaller run: inside the element, in no run.
@@ -155,7 +159,7 @@ TEST_F(TextWndTest, PressAndReleaseOnLinkActsOnce)
     EXPECT_EQ(0, DownOn(1));
     EXPECT_EQ(0, m_host.m_nPassedDown);   // the link took the press
     EXPECT_EQ(1, m_wnd.m_nPressedRun);
-    EXPECT_EQ(m_host.m_hHost, GetCapture());
+    EXPECT_EQ(m_host.Hwnd(), GetCapture());
     EXPECT_EQ(&m_wnd, m_host.m_pCapture);
     EXPECT_TRUE(m_host.m_commands.empty());
 
@@ -166,7 +170,7 @@ TEST_F(TextWndTest, PressAndReleaseOnLinkActsOnce)
     EXPECT_EQ((LPARAM)&m_wnd, m_host.m_commands[0].lParam);
     EXPECT_EQ(-1, m_wnd.m_nPressedRun);
     EXPECT_EQ(1, m_wnd.m_nHoverRun);
-    EXPECT_NE(m_host.m_hHost, GetCapture());
+    EXPECT_NE(m_host.Hwnd(), GetCapture());
     EXPECT_EQ(NULL, m_host.m_pCapture);
 
     // A second release without a press does nothing more.
@@ -181,17 +185,17 @@ TEST_F(TextWndTest, ReleaseOutsideTheElementDoesNothing)
     DownOn(0);
     ASSERT_EQ(0, m_wnd.m_nPressedRun);
     int xOut = m_wnd.m_rcWnd.right + 30;
-    m_host.Move(xOut, RunCentre(0).y);
+    m_host.Mouse(WM_MOUSEMOVE, xOut, RunCentre(0).y);
     EXPECT_EQ(-1, m_wnd.m_nHoverRun);
-    m_host.Up(xOut, RunCentre(0).y);
+    m_host.Mouse(WM_LBUTTONUP, xOut, RunCentre(0).y);
     EXPECT_TRUE(m_host.m_commands.empty());
     EXPECT_EQ(-1, m_wnd.m_nPressedRun);
-    EXPECT_NE(m_host.m_hHost, GetCapture());
+    EXPECT_NE(m_host.Hwnd(), GetCapture());
 
     // Leaving and coming back before the release still acts.
     MoveTo(0);
     DownOn(0);
-    m_host.Move(xOut, RunCentre(0).y);
+    m_host.Mouse(WM_MOUSEMOVE, xOut, RunCentre(0).y);
     MoveTo(0);
     UpOn(0);
     ASSERT_EQ(1u, m_host.m_commands.size());
@@ -239,8 +243,8 @@ TEST_F(TextWndTest, DoubleClickPressesLikeAClick)
     m_wnd.SetText(L"{&#a=button:3}twice{&#/a}");
     Click(0);
     POINT p = RunCentre(0);
-    SendMessageW(m_host.m_hHost, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-    m_host.Up(p.x, p.y);
+    SendMessageW(m_host.Hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    m_host.Mouse(WM_LBUTTONUP, p.x, p.y);
     EXPECT_EQ(2u, m_host.m_commands.size());
 }
 
@@ -281,7 +285,7 @@ TEST_F(TextWndTest, PointInNoRunKeepsHoverAndHostCursor)
     ASSERT_EQ(1, m_wnd.m_nHoverRun);
     const RECT& rc = m_wnd.m_aRuns[1].rc;
     ASSERT_GT(rc.top, 0);
-    m_host.Move(m_org.x + rc.left + 1, m_org.y + 0);
+    m_host.Mouse(WM_MOUSEMOVE, m_org.x + rc.left + 1, m_org.y + 0);
     EXPECT_EQ(1, m_wnd.m_nHoverRun);
     POINT pt = { rc.left + 1, 0 };
     EXPECT_FALSE(m_wnd.OnSetCursor(pt));
@@ -299,7 +303,7 @@ TEST_F(TextWndTest, LeavingClearsHover)
     m_wnd.SetText(L"{&#a=button:4}x{&#/a}");
     MoveTo(0);
     m_host.ResetCounts();
-    m_host.Move(590, 90);   // host area with no element
+    m_host.Mouse(WM_MOUSEMOVE, 590, 90);   // host area with no element
     EXPECT_EQ(-1, m_wnd.m_nHoverRun);
     ASSERT_EQ(1u, m_host.m_parts.size());
     EXPECT_EQ(1, m_host.m_parts[0]);
@@ -310,9 +314,9 @@ TEST_F(TextWndTest, NewTextWhilePressedReleasesTheCaptureFirst)
     m_wnd.SetText(L"{&#a=button:6}press{&#/a}");
     MoveTo(0);
     DownOn(0);
-    ASSERT_EQ(m_host.m_hHost, GetCapture());
+    ASSERT_EQ(m_host.Hwnd(), GetCapture());
     m_wnd.SetText(L"{&#a=button:8}new text{&#/a}");
-    EXPECT_NE(m_host.m_hHost, GetCapture());
+    EXPECT_NE(m_host.Hwnd(), GetCapture());
     EXPECT_EQ(NULL, m_host.m_pCapture);
     EXPECT_EQ(-1, m_wnd.m_nPressedRun);
     EXPECT_EQ(-1, m_wnd.m_nHoverRun);
@@ -352,30 +356,30 @@ TEST_F(TextWndTest, RunColours)
 TEST_F(TextWndTest, PaintUsesTheRunColourInColorrefOrder)
 {
     m_wnd.SetText(L"{&#font=8}{&#color=0x0080ff}MMMM");
-    CTestCanvas canvas(200, 40);
-    m_wnd.OnPaint(canvas.m_hdc, -1, 0);
+    CDibSurface canvas(200, 40, RGB(255, 255, 255));
+    m_wnd.OnPaint(canvas.Dc(), -1, 0);
     int nOrange = 0;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 200; ++x)
             if (canvas.Pixel(x, y) == RGB(0xFF, 0x80, 0x00))
                 ++nOrange;
     EXPECT_GT(nOrange, 10);
-    EXPECT_EQ(TRANSPARENT, GetBkMode(canvas.m_hdc));
+    EXPECT_EQ(TRANSPARENT, GetBkMode(canvas.Dc()));
 }
 
 TEST_F(TextWndTest, SubPartPaintsOnlyThatRun)
 {
     m_wnd.SetText(L"{&#font=8}left{&#color=1}right");
     ASSERT_EQ(2u, m_wnd.m_aRuns.size());
-    CTestCanvas canvas(200, 40);
-    m_wnd.OnPaint(canvas.m_hdc, -1, 2);
+    CDibSurface canvas(200, 40, RGB(255, 255, 255));
+    m_wnd.OnPaint(canvas.Dc(), -1, 2);
     const RECT& a = m_wnd.m_aRuns[0].rc;
     const RECT& b = m_wnd.m_aRuns[1].rc;
     EXPECT_EQ(0, canvas.InkIn(a.left, 0, a.right, 40));
     EXPECT_GT(canvas.InkIn(b.left, 0, b.right, 40), 0);
-    m_wnd.OnPaint(canvas.m_hdc, -1, 99);   // no such run: nothing
-    canvas.Clear();
-    m_wnd.OnPaint(canvas.m_hdc, -1, 0);
+    m_wnd.OnPaint(canvas.Dc(), -1, 99);   // no such run: nothing
+    canvas.Fill(RGB(255, 255, 255));
+    m_wnd.OnPaint(canvas.Dc(), -1, 0);
     EXPECT_GT(canvas.InkIn(a.left, 0, a.right, 40), 0);
 }
 
@@ -389,31 +393,31 @@ TEST_F(TextWndTest, MaxWidthShortensAndDropsRuns)
     run.rc.left = 80;
     run.rc.right = 150;
     const int h = run.rc.bottom;
-    CTestCanvas canvas(220, h + 4);
+    CDibSurface canvas(220, h + 4, RGB(255, 255, 255));
 
-    wnd.OnPaint(canvas.m_hdc, -1, 0);
+    wnd.OnPaint(canvas.Dc(), -1, 0);
     ASSERT_GT(canvas.InkIn(100, 0, 150, h), 0);   // unlimited: drawn in full
     std::vector<DWORD> full = canvas.Block(80, 0, 100, h);
 
-    canvas.Clear();
+    canvas.Fill(RGB(255, 255, 255));
     wnd.m_nMaxWidth = 100;
-    wnd.OnPaint(canvas.m_hdc, -1, 0);
+    wnd.OnPaint(canvas.Dc(), -1, 0);
     EXPECT_EQ(0, canvas.InkIn(100, 0, 220, h + 4));
     EXPECT_GT(canvas.InkIn(80, 0, 100, h), 0);
     EXPECT_NE(full, canvas.Block(80, 0, 100, h));   // shortened, not merely clipped
 
     // A limit passed by the caller wins over the element's own.
-    canvas.Clear();
+    canvas.Fill(RGB(255, 255, 255));
     wnd.m_nMaxWidth = -1;
-    wnd.OnPaint(canvas.m_hdc, 100, 0);
+    wnd.OnPaint(canvas.Dc(), 100, 0);
     EXPECT_EQ(0, canvas.InkIn(100, 0, 220, h + 4));
 
     // The run from x 120: not drawn at all.
-    canvas.Clear();
+    canvas.Fill(RGB(255, 255, 255));
     wnd.m_nMaxWidth = 100;
     run.rc.left = 120;
     run.rc.right = 190;
-    wnd.OnPaint(canvas.m_hdc, -1, 0);
+    wnd.OnPaint(canvas.Dc(), -1, 0);
     EXPECT_EQ(0, canvas.InkIn(0, 0, 220, h + 4));
 }
 
@@ -422,8 +426,8 @@ TEST_F(TextWndTest, ShellLinkIsOpenedAsWritten)
     // The link opens a copy of the probe program, which leaves "<its path>.txt" behind.
     std::wstring exe = TempDir() + L"kv_shell_link_" + std::to_wstring(GetCurrentProcessId()) + L".exe";
     std::wstring out = exe + L".txt";
-    ASSERT_TRUE(CopyFileW((TestExeDir() + L"kv_face_probe.exe").c_str(), exe.c_str(), FALSE))
-        << testing::PrintToString(TestExeDir()) << " error " << GetLastError();
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\kv_face_probe.exe").c_str(), exe.c_str(), FALSE))
+        << testing::PrintToString(ProgramFolder()) << " error " << GetLastError();
     DeleteFileW(out.c_str());
 
     std::wstring markup = L"{&#a=\"" + exe + L"\"}open it{&#/a}";

@@ -1,58 +1,6 @@
 #include "InstallTestSupport.h"
 #include <gtest/gtest.h>
-#include "engine/EngineBinding.h"
 #include "install/DownloadPoll.h"
-
-FakeEngine* FakeEngine::s_pCurrent = NULL;
-static DLEngineEntryPoints s_savedEngine;
-
-static BOOL WINAPI FakeInit() { return TRUE; }
-static LONG WINAPI FakeUninit() { return 0; }
-
-static LONG WINAPI FakeCreate(LPCWSTR pszPath, LPCWSTR pszUrl, LPCWSTR, LONG* plTaskId)
-{
-    FakeEngine* p = FakeEngine::s_pCurrent;
-    p->nCreated++;
-    p->strPath = pszPath ? pszPath : L"";
-    p->strUrl = pszUrl ? pszUrl : L"";
-    *plTaskId = p->lNextTaskId;
-    return 0;
-}
-
-static LONG WINAPI FakeQuery(LONG, LONG* plStatus, ULONGLONG* pullTotal, ULONGLONG* pullReceived)
-{
-    FakeEngine* p = FakeEngine::s_pCurrent;
-    p->nQueries++;
-    *plStatus = p->lStatus;
-    *pullTotal = p->ullTotal;
-    *pullReceived = p->ullReceived;
-    return 0;
-}
-
-static LONG WINAPI FakeStop(LONG lTaskId)
-{
-    FakeEngine::s_pCurrent->nStops++;
-    FakeEngine::s_pCurrent->lStoppedTask = lTaskId;
-    return 0;
-}
-
-FakeEngine::FakeEngine()
-{
-    s_savedEngine = g_dlEngine;
-    ZeroMemory(&g_dlEngine, sizeof(g_dlEngine));
-    g_dlEngine.pfnInit = FakeInit;
-    g_dlEngine.pfnUninit = FakeUninit;
-    g_dlEngine.pfnURLDownloadToFile = FakeCreate;
-    g_dlEngine.pfnQueryTaskInfo = FakeQuery;
-    g_dlEngine.pfnStopTask = FakeStop;
-    s_pCurrent = this;
-}
-
-FakeEngine::~FakeEngine()
-{
-    g_dlEngine = s_savedEngine;
-    s_pCurrent = NULL;
-}
 
 std::map<std::wstring, ULONGLONG> FakeDisks::s_free;
 std::vector<std::wstring> FakeDisks::s_asked;

@@ -1,35 +1,13 @@
-// Test support for the installation workflow: a scripted stand-in for the download engine
-// (through the engine's entry-point table), a fixed clock and free-space answers, the
+// Test support for the installation workflow: a fixed clock and free-space answers, the
 // registry's InstallDate saved and put back, and a way to run CMainDlg modally with a test
-// body that runs inside its message loop.
+// body that runs inside its message loop. The engine stand-in is FakeEngine.h.
 #pragma once
 #include <windows.h>
 #include <functional>
 #include <map>
 #include <string>
 #include "install/MainDlg.h"
-
-// The engine as the dialog sees it. Install() points g_dlEngine at it; the destructor puts
-// the previous table back.
-struct FakeEngine
-{
-    FakeEngine();
-    ~FakeEngine();
-
-    LONG lStatus = 0;
-    ULONGLONG ullTotal = 0;
-    ULONGLONG ullReceived = 0;
-    LONG lNextTaskId = 7;
-
-    int nCreated = 0;
-    int nQueries = 0;
-    int nStops = 0;
-    LONG lStoppedTask = 0;
-    std::wstring strPath;
-    std::wstring strUrl;
-
-    static FakeEngine* s_pCurrent;   // not owned
-};
+#include "FakeEngine.h"
 
 // Free bytes per drive root ("D:"); drives not listed have none.
 struct FakeDisks

@@ -1,18 +1,11 @@
 #include "StagedLibrary.h"
 #include <shlwapi.h>
+#include "TestFiles.h"
 
 BOOL CStagedLibrary::Stage(LPCWSTR pszSubdir)
 {
-    // Under a Wine prefix without a drive for "/", the program's own path comes back as
-    // "unix\...", which file functions take as relative; "\\?\unix\..." names it.
-    WCHAR szModule[MAX_PATH];
-    ::GetModuleFileNameW(NULL, szModule, MAX_PATH);
     WCHAR szSource[MAX_PATH];
-    wnsprintfW(szSource, MAX_PATH, StrCmpNIW(szModule, L"unix\\", 5) == 0 ? L"\\\\?\\%s" : L"%s", szModule);
-    int i = lstrlenW(szSource);
-    while (i > 0 && szSource[i - 1] != L'\\')
-        --i;
-    wnsprintfW(szSource + i, MAX_PATH - i, L"%s\\", pszSubdir);
+    wnsprintfW(szSource, MAX_PATH, L"%s\\%s\\", ProgramFolder().c_str(), pszSubdir);
     int cchSource = lstrlenW(szSource);
 
     WCHAR szTemp[MAX_PATH];

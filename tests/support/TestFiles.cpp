@@ -1,4 +1,4 @@
-#include "AppTestFiles.h"
+#include "TestFiles.h"
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -101,10 +101,37 @@ bool FileExists(const std::wstring& path)
 std::wstring ProgramFolder()
 {
     WCHAR sz[1024];
-    ::GetModuleFileNameW(NULL, sz, 1024);
+    ::GetModuleFileNameW(NULL, sz, ARRAYSIZE(sz));
     ::PathRemoveFileSpecW(sz);
-    // Wine names a program outside every drive "unix\..." without its "\\?\" prefix.
     if (::StrCmpNIW(sz, L"unix\\", 5) == 0)
         return std::wstring(L"\\\\?\\") + sz;
     return sz;
+}
+
+std::wstring TempDir()
+{
+    WCHAR sz[MAX_PATH + 1];
+    DWORD n = ::GetTempPathW(MAX_PATH, sz);
+    std::wstring s(sz, n);
+    if (!s.empty() && s[s.size() - 1] != L'\\')
+        s += L'\\';
+    return s;
+}
+
+std::wstring WriteTempFile(const wchar_t* pszName, const std::vector<BYTE>& bytes)
+{
+    std::wstring path = TempDir() + pszName;
+    WriteBytes(path, std::string(bytes.begin(), bytes.end()));
+    return path;
+}
+
+std::wstring ReadUtf8File(const std::wstring& path)
+{
+    std::string bytes;
+    if (!ReadBytes(path, &bytes) || bytes.empty())
+        return std::wstring();
+    int cch = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), NULL, 0);
+    std::wstring w(cch, L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &w[0], cch);
+    return w;
 }

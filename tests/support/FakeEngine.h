@@ -1,0 +1,35 @@
+// FakeEngine: a scripted stand-in for the download engine library, put into the engine's
+// entry-point table (g_dlEngine) for as long as the object lives; the table it replaced
+// goes back afterwards. It answers with the values set in its fields and counts the calls.
+// One at a time.
+#pragma once
+#include <windows.h>
+#include <string>
+
+struct FakeEngine
+{
+    FakeEngine();
+    ~FakeEngine();
+
+    BOOL bInitResult = TRUE;      // what DLInitDownloadEngine returns
+    LONG lNextTaskId = 7;         // the task id a new download gets (also on an error)
+    LONG lCreateError = 0;        // what DLURLDownloadToFile returns
+    LONG lResumeTask = 42;        // the task id a resumed download gets (when no error)
+    LONG lResumeError = 0;        // what DLContinueTaskFromWorkFile returns
+    LONG lStatus = 0;             // what DLQueryTaskInfo reports
+    ULONGLONG ullTotal = 0;
+    ULONGLONG ullReceived = 0;
+
+    int nInit = 0;
+    int nUninit = 0;
+    int nCreated = 0;
+    int nResumed = 0;
+    int nQueries = 0;
+    int nStops = 0;
+    LONG lStoppedTask = 0;
+    std::wstring strPath;         // of the last new download
+    std::wstring strUrl;
+    std::wstring strResumePath;   // the work file of the last resume
+
+    static FakeEngine* s_pCurrent;   // not owned
+};
