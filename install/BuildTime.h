@@ -7,5 +7,6 @@
 DWORD GetProgramLinkTime();
 
 // Formats the markup line "buile time : YYYY-MM-DD hh:mm.ss" for the time stamp into
-// pszOut (cchOut characters, at most 255 used).
+// pszOut (cchOut characters, at most 255 used). "buile" is the line's established wording,
+// kept deliberately.
 void FormatBuildTimeLine(LPWSTR pszOut, int cchOut, DWORD dwTimeStamp);

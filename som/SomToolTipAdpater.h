@@ -1,6 +1,7 @@
 // The tooltip registry of an element manager: hands out tool ids for (element, sub-id)
 // pairs, forwards them to an attached tooltip control and routes its text requests back
 // to the element. A base of CSomWndManager; no host in this program attaches a control.
+// "Adpater" is the class's established spelling, kept deliberately.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
