@@ -4,9 +4,6 @@
 
 namespace {
 
-// A read cancelled at an abort that has still not completed after this long is left to the
-// system: its memory is not freed (the system may still write into it) and the call returns.
-const DWORD DRAIN_MS = 1000;
 const DWORD PAGE = 4096;
 
 // 64-bit values are not written in one instruction on x86-32: these keep readers on other
@@ -19,17 +16,126 @@ inline DWORD NextRead(ULONGLONG ullLeft, DWORD cbRead)
     return ullLeft < cbRead ? (DWORD)ullLeft : cbRead;
 }
 
-}  // namespace
-
-// One of the two buffers and its read. Lives in the run's own memory block, never on the
-// stack: a read that outlives the run must find its OVERLAPPED still there.
-struct CFileHasher::Slot
+// Reads exactly cb bytes at the file's position. DLE_OK; DLE_SIZE_MISMATCH when the file
+// ends first (it shrank since it was opened); DLE_WRITE with the system's reason.
+LONG ReadBlock(HANDLE hFile, BYTE* p, DWORD cb, DWORD* pdwError)
 {
-    OVERLAPPED ov;
-    BYTE* pData;      // not owned: part of the run's memory block
-    DWORD cbAsked;
-    BOOL bInFlight;
+    for (DWORD cbDone = 0; cbDone < cb;) {
+        DWORD cbGot = 0;
+        if (!::ReadFile(hFile, p + cbDone, cb - cbDone, &cbGot, NULL)) {
+            *pdwError = ::GetLastError();
+            return DLE_WRITE;
+        }
+        if (cbGot == 0)
+            return DLE_SIZE_MISMATCH;
+        cbDone += cbGot;
+    }
+    return DLE_OK;
+}
+
+// What the hashing thread shares with its reader thread: two buffers handed back and forth
+// with events. Each side holds a reference and the last to let go frees the block, so an
+// aborted run returns at once even while a read is stuck in the system. Lives at the start
+// of its own memory block, the buffers page-aligned after it.
+struct ReadAhead
+{
+    volatile LONG lRefs;
+    volatile LONG lStop;       // the hashing side takes no more blocks
+    HANDLE hFile;              // owned; the reader thread closes it when it stops reading
+    HMODULE hSelf;             // the reader thread's hold on this module
+    ULONGLONG ullSize;
+    DWORD cbRead;
+    HANDLE ahFilled[2];        // owned; buffer i holds its read's outcome
+    HANDLE ahFree[2];          // owned; buffer i may be read into again
+    LONG alResult[2];          // ReadBlock's result for buffer i
+    DWORD adwError[2];
+    DWORD acb[2];
+    BYTE* apData[2];           // not owned: parts of this block
 };
+
+void DestroyReadAhead(ReadAhead* p)
+{
+    for (int i = 0; i < 2; ++i) {
+        if (p->ahFilled[i])
+            ::CloseHandle(p->ahFilled[i]);
+        if (p->ahFree[i])
+            ::CloseHandle(p->ahFree[i]);
+    }
+    ::VirtualFree(p, 0, MEM_RELEASE);
+}
+
+void ReleaseReadAhead(ReadAhead* p)
+{
+    if (::InterlockedDecrement(&p->lRefs) == 0)
+        DestroyReadAhead(p);
+}
+
+DWORD WINAPI ReaderMain(LPVOID pv)
+{
+    ReadAhead* p = (ReadAhead*)pv;
+    ULONGLONG ullLeft = p->ullSize;
+    for (int i = 0; ullLeft > 0; i ^= 1) {
+        // Not for ever: the hashing side frees each buffer it took, or stops and frees both.
+        ::WaitForSingleObject(p->ahFree[i], INFINITE);
+        if (p->lStop)
+            break;
+        DWORD cb = NextRead(ullLeft, p->cbRead);
+        p->acb[i] = cb;
+        p->alResult[i] = ReadBlock(p->hFile, p->apData[i], cb, &p->adwError[i]);
+        ullLeft -= cb;
+        ::SetEvent(p->ahFilled[i]);
+        if (p->alResult[i] != DLE_OK)
+            break;
+    }
+    ::CloseHandle(p->hFile);
+    HMODULE hSelf = p->hSelf;
+    ReleaseReadAhead(p);
+    ::FreeLibraryAndExitThread(hSelf, 0);
+    return 0;
+}
+
+// A reader thread for hFile, which it then owns; NULL (hFile still the caller's) when no
+// memory, event or thread could be had.
+ReadAhead* StartReader(HANDLE hFile, ULONGLONG ullSize, DWORD cbRead)
+{
+    ReadAhead* p = (ReadAhead*)::VirtualAlloc(NULL, PAGE + 2 * cbRead, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (!p)
+        return NULL;
+    p->lRefs = 2;
+    p->hFile = hFile;
+    p->ullSize = ullSize;
+    p->cbRead = cbRead;
+    BOOL bOk = TRUE;
+    for (int i = 0; i < 2; ++i) {
+        p->apData[i] = (BYTE*)p + PAGE + i * cbRead;
+        p->ahFilled[i] = ::CreateEventW(NULL, FALSE, FALSE, NULL);
+        p->ahFree[i] = ::CreateEventW(NULL, FALSE, TRUE, NULL);
+        bOk = bOk && p->ahFilled[i] && p->ahFree[i];
+    }
+    if (!bOk || !::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCWSTR)(void*)&ReaderMain, &p->hSelf)) {
+        DestroyReadAhead(p);
+        return NULL;
+    }
+    HANDLE hThread = ::CreateThread(NULL, 64 * 1024, ReaderMain, p, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+    if (!hThread) {
+        ::FreeLibrary(p->hSelf);
+        DestroyReadAhead(p);
+        return NULL;
+    }
+    ::CloseHandle(hThread);
+    return p;
+}
+
+// The hashing side lets go: the reader reads no further block and ends.
+void StopReader(ReadAhead* p)
+{
+    ::InterlockedExchange(&p->lStop, 1);
+    ::SetEvent(p->ahFree[0]);
+    ::SetEvent(p->ahFree[1]);
+    ReleaseReadAhead(p);
+}
+
+}  // namespace
 
 CFileHasher::CFileHasher()
     : m_cbRead(DEFAULT_READ_SIZE), m_dwOptions(OPT_DEFAULT), m_dwWin32Error(0), m_ullDone(0), m_ullTotal(0)
@@ -65,6 +171,8 @@ LONG CFileHasher::Fault(DWORD dwWin32Error, LONG lResult)
 
 LONG CFileHasher::Verify(LPCWSTR pszPath, ULONGLONG ullSize, const BYTE abExpected[SHA256_DIGEST_SIZE], HANDLE hAbort)
 {
+    if (!abExpected)
+        return DLE_INVALID_ARG;
     BYTE abDigest[SHA256_DIGEST_SIZE];
     LONG r = Run(pszPath, ullSize, TRUE, hAbort, abDigest);
     if (r != DLE_OK)
@@ -91,8 +199,6 @@ LONG CFileHasher::Run(LPCWSTR pszPath, ULONGLONG ullSize, BOOL bExact, HANDLE hA
     DWORD dwFlags = FILE_ATTRIBUTE_NORMAL;
     if (m_dwOptions & OPT_SEQUENTIAL_SCAN)
         dwFlags |= FILE_FLAG_SEQUENTIAL_SCAN;
-    if (m_dwOptions & OPT_OVERLAPPED)
-        dwFlags |= FILE_FLAG_OVERLAPPED;
     HANDLE hFile = ::CreateFileW(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  NULL, OPEN_EXISTING, dwFlags, NULL);
     if (hFile == INVALID_HANDLE_VALUE) {
@@ -115,133 +221,64 @@ LONG CFileHasher::Run(LPCWSTR pszPath, ULONGLONG ullSize, BOOL bExact, HANDLE hA
     }
     Publish(&m_ullTotal, ullSize);
 
-    // The two slots in the first page, the buffers page-aligned after it.
-    BYTE* pBlock = (BYTE*)::VirtualAlloc(NULL, PAGE + 2 * m_cbRead, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-    if (!pBlock) {
-        ::CloseHandle(hFile);
-        return Fault(::GetLastError(), DLE_NO_RESOURCES);
-    }
     m_sha.Init();
-    BOOL bReadsLeft = FALSE;
-    LONG r = (m_dwOptions & OPT_OVERLAPPED) ? HashOverlapped(hFile, pBlock, ullSize, hAbort, &bReadsLeft)
-                                            : HashSync(hFile, pBlock + PAGE, ullSize, hAbort);
-    ::CloseHandle(hFile);
-    if (!bReadsLeft)
-        ::VirtualFree(pBlock, 0, MEM_RELEASE);
+    LONG r = (m_dwOptions & OPT_READ_THREAD) ? HashWithReader(hFile, ullSize, hAbort)
+                                             : HashOnThisThread(hFile, ullSize, hAbort);
     if (r == DLE_OK)
         m_sha.Final(abDigest);
     return r;
 }
 
-LONG CFileHasher::HashSync(HANDLE hFile, BYTE* pBuf, ULONGLONG ullSize, HANDLE hAbort)
+LONG CFileHasher::HashWithReader(HANDLE hFile, ULONGLONG ullSize, HANDLE hAbort)
 {
-    ULONGLONG ullDone = 0;
-    while (ullDone < ullSize) {
-        if (hAbort && ::WaitForSingleObject(hAbort, 0) == WAIT_OBJECT_0)
-            return DLX_ABORTED;
-        DWORD cb = NextRead(ullSize - ullDone, m_cbRead), cbGot = 0;
-        if (!::ReadFile(hFile, pBuf, cb, &cbGot, NULL))
-            return Fault(::GetLastError(), DLE_WRITE);
-        if (cbGot != cb)
-            return DLE_SIZE_MISMATCH;   // the file ended early: it shrank since it was opened
-        m_sha.Update(pBuf, cb);
-        ullDone += cb;
-        Publish(&m_ullDone, ullDone);
-    }
-    return DLE_OK;
-}
-
-LONG CFileHasher::HashOverlapped(HANDLE hFile, BYTE* pBlock, ULONGLONG ullSize, HANDLE hAbort, BOOL* pbReadsLeft)
-{
-    Slot* aSlots = (Slot*)pBlock;
+    ReadAhead* p = StartReader(hFile, ullSize, m_cbRead);
+    if (!p)
+        return HashOnThisThread(hFile, ullSize, hAbort);
     LONG r = DLE_OK;
-    for (int i = 0; i < 2; ++i) {
-        memset(&aSlots[i], 0, sizeof(Slot));
-        aSlots[i].pData = pBlock + PAGE + i * m_cbRead;
-        aSlots[i].ov.hEvent = ::CreateEventW(NULL, TRUE, FALSE, NULL);
-        if (!aSlots[i].ov.hEvent)
+    ULONGLONG ullDone = 0;
+    for (int i = 0; r == DLE_OK && ullDone < ullSize; i ^= 1) {
+        // The abort first: when both are signalled, the abort wins.
+        HANDLE ah[2] = { hAbort, p->ahFilled[i] };
+        DWORD w = hAbort ? ::WaitForMultipleObjects(2, ah, FALSE, INFINITE) : ::WaitForSingleObject(ah[1], INFINITE);
+        if (hAbort && w == WAIT_OBJECT_0)
+            r = DLX_ABORTED;
+        else if (w != (hAbort ? WAIT_OBJECT_0 + 1 : WAIT_OBJECT_0))
             r = Fault(::GetLastError(), DLE_NO_RESOURCES);
-    }
-    ULONGLONG ullIssued = 0, ullDone = 0;
-    int iCur = 0;
-    while (r == DLE_OK && ullDone < ullSize) {
-        // Both buffers busy: the one hashed last is refilled while the other's read completes.
-        for (int k = 0; k < 2 && r == DLE_OK; ++k) {
-            Slot& s = aSlots[(iCur + k) & 1];
-            if (!s.bInFlight && ullIssued < ullSize) {
-                DWORD cb = NextRead(ullSize - ullIssued, m_cbRead);
-                r = Issue(hFile, s, ullIssued, cb);
-                ullIssued += cb;
-            }
-        }
-        if (r == DLE_OK)
-            r = Complete(hFile, aSlots[iCur], hAbort);
-        if (r == DLE_OK) {
-            m_sha.Update(aSlots[iCur].pData, aSlots[iCur].cbAsked);
-            ullDone += aSlots[iCur].cbAsked;
+        else if (p->alResult[i] != DLE_OK)
+            r = p->alResult[i] == DLE_WRITE ? Fault(p->adwError[i], DLE_WRITE) : p->alResult[i];
+        else {
+            m_sha.Update(p->apData[i], p->acb[i]);
+            ullDone += p->acb[i];
             Publish(&m_ullDone, ullDone);
-            iCur ^= 1;
+            ::SetEvent(p->ahFree[i]);
         }
     }
-    *pbReadsLeft = !Drain(hFile, aSlots);
-    for (int i = 0; i < 2; ++i) {
-        if (aSlots[i].ov.hEvent)
-            ::CloseHandle(aSlots[i].ov.hEvent);   // a read still pending holds the event itself
-    }
+    StopReader(p);
     return r;
 }
 
-LONG CFileHasher::Issue(HANDLE hFile, Slot& s, ULONGLONG ullOffset, DWORD cb)
+LONG CFileHasher::HashOnThisThread(HANDLE hFile, ULONGLONG ullSize, HANDLE hAbort)
 {
-    s.ov.Internal = s.ov.InternalHigh = 0;
-    s.ov.Offset = (DWORD)ullOffset;
-    s.ov.OffsetHigh = (DWORD)(ullOffset >> 32);
-    s.cbAsked = cb;
-    ::ResetEvent(s.ov.hEvent);
-    if (::ReadFile(hFile, s.pData, cb, NULL, &s.ov)) {
-        s.bInFlight = TRUE;   // done already; the event is set
-        return DLE_OK;
+    BYTE* pBuf = (BYTE*)::VirtualAlloc(NULL, m_cbRead, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    LONG r = pBuf ? DLE_OK : Fault(::GetLastError(), DLE_NO_RESOURCES);
+    ULONGLONG ullDone = 0;
+    while (r == DLE_OK && ullDone < ullSize) {
+        if (hAbort && ::WaitForSingleObject(hAbort, 0) == WAIT_OBJECT_0) {
+            r = DLX_ABORTED;
+            break;
+        }
+        DWORD cb = NextRead(ullSize - ullDone, m_cbRead), dwError = 0;
+        r = ReadBlock(hFile, pBuf, cb, &dwError);
+        if (r == DLE_WRITE)
+            Fault(dwError, r);
+        if (r == DLE_OK) {
+            m_sha.Update(pBuf, cb);
+            ullDone += cb;
+            Publish(&m_ullDone, ullDone);
+        }
     }
-    DWORD e = ::GetLastError();
-    if (e == ERROR_IO_PENDING) {
-        s.bInFlight = TRUE;
-        return DLE_OK;
-    }
-    return e == ERROR_HANDLE_EOF ? DLE_SIZE_MISMATCH : Fault(e, DLE_WRITE);
-}
-
-LONG CFileHasher::Complete(HANDLE hFile, Slot& s, HANDLE hAbort)
-{
-    // The abort event first: when both are signalled, the abort wins.
-    HANDLE ah[2];
-    DWORD n = 0;
-    if (hAbort)
-        ah[n++] = hAbort;
-    ah[n++] = s.ov.hEvent;
-    DWORD w = ::WaitForMultipleObjects(n, ah, FALSE, INFINITE);
-    if (hAbort && w == WAIT_OBJECT_0)
-        return DLX_ABORTED;
-    if (w != WAIT_OBJECT_0 + n - 1)
-        return Fault(::GetLastError(), DLE_WRITE);
-    s.bInFlight = FALSE;
-    DWORD cbGot = 0;
-    if (!::GetOverlappedResult(hFile, &s.ov, &cbGot, FALSE)) {
-        DWORD e = ::GetLastError();
-        if (e != ERROR_HANDLE_EOF)
-            return Fault(e, DLE_WRITE);
-    }
-    return cbGot == s.cbAsked ? DLE_OK : DLE_SIZE_MISMATCH;   // short: the file shrank meanwhile
-}
-
-BOOL CFileHasher::Drain(HANDLE hFile, Slot* aSlots)
-{
-    if (!aSlots[0].bInFlight && !aSlots[1].bInFlight)
-        return TRUE;
-    ::CancelIo(hFile);
-    BOOL bAllDone = TRUE;
-    for (int i = 0; i < 2; ++i) {
-        if (aSlots[i].bInFlight && ::WaitForSingleObject(aSlots[i].ov.hEvent, DRAIN_MS) != WAIT_OBJECT_0)
-            bAllDone = FALSE;
-    }
-    return bAllDone;
+    if (pBuf)
+        ::VirtualFree(pBuf, 0, MEM_RELEASE);
+    ::CloseHandle(hFile);
+    return r;
 }

@@ -1,7 +1,8 @@
 // CFileHasher: the SHA-256 of a file's first bytes, as the engine checks a finished download
-// before calling it finished. Runs on the calling thread (the engine's verification thread)
-// with large sequential reads, the next block read while the last is hashed. Any thread may
-// read the progress meanwhile; a signalled abort event ends the run within one bounded read.
+// before calling it finished. Hashes on the calling thread (the engine's verification thread)
+// while a reader thread of its own fetches the next large block. Any thread may read the
+// progress meanwhile; a signalled abort event ends the run at once, even while a read is
+// stuck in a slow or dead disk.
 #pragma once
 #include <windows.h>
 #include "Sha256.h"
@@ -10,14 +11,14 @@ class CFileHasher
 {
 public:
     enum {
-        DEFAULT_READ_SIZE = 1024 * 1024,   // bytes per read; two such buffers are in use
+        DEFAULT_READ_SIZE = 4 * 1024 * 1024,   // bytes per read; two such buffers are in use
         MIN_READ_SIZE = 64 * 1024,
-        MAX_READ_SIZE = 8 * 1024 * 1024,   // bounds the wait for an abort on a slow disk
+        MAX_READ_SIZE = 8 * 1024 * 1024,
     };
     enum {
-        OPT_SEQUENTIAL_SCAN = 1,   // FILE_FLAG_SEQUENTIAL_SCAN: read-ahead, cache not filled
-        OPT_OVERLAPPED = 2,        // two reads in flight while hashing; else one synchronous read
-        OPT_DEFAULT = OPT_SEQUENTIAL_SCAN | OPT_OVERLAPPED,
+        OPT_SEQUENTIAL_SCAN = 1,   // FILE_FLAG_SEQUENTIAL_SCAN: the system reads ahead further
+        OPT_READ_THREAD = 2,       // reads on a thread of their own; else on the calling thread
+        OPT_DEFAULT = OPT_SEQUENTIAL_SCAN | OPT_READ_THREAD,
     };
     static const ULONGLONG WHOLE_FILE = ~0ull;   // as a length: whatever size the file has when opened
 
@@ -53,13 +54,10 @@ private:
     CFileHasher(const CFileHasher&);
     CFileHasher& operator=(const CFileHasher&);
 
-    struct Slot;
     LONG Run(LPCWSTR pszPath, ULONGLONG ullSize, BOOL bExact, HANDLE hAbort, BYTE abDigest[SHA256_DIGEST_SIZE]);
-    LONG HashSync(HANDLE hFile, BYTE* pBuf, ULONGLONG ullSize, HANDLE hAbort);
-    LONG HashOverlapped(HANDLE hFile, BYTE* pBlock, ULONGLONG ullSize, HANDLE hAbort, BOOL* pbReadsLeft);
-    LONG Issue(HANDLE hFile, Slot& s, ULONGLONG ullOffset, DWORD cb);
-    LONG Complete(HANDLE hFile, Slot& s, HANDLE hAbort);
-    BOOL Drain(HANDLE hFile, Slot* aSlots);   // FALSE: a cancelled read is still pending
+    // Both take over hFile and close it.
+    LONG HashWithReader(HANDLE hFile, ULONGLONG ullSize, HANDLE hAbort);
+    LONG HashOnThisThread(HANDLE hFile, ULONGLONG ullSize, HANDLE hAbort);
     LONG Fault(DWORD dwWin32Error, LONG lResult);
 
     CSha256 m_sha;

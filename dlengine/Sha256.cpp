@@ -28,12 +28,14 @@ inline DWORD LoadBe32(const BYTE* p)
     return ((DWORD)p[0] << 24) | ((DWORD)p[1] << 16) | ((DWORD)p[2] << 8) | (DWORD)p[3];
 }
 
-#define SIG0(x) (Rotr(x, 2) ^ Rotr(x, 13) ^ Rotr(x, 22))
-#define SIG1(x) (Rotr(x, 6) ^ Rotr(x, 11) ^ Rotr(x, 25))
+// The big sigmas nested (ROTR 2^13^22 = ROTR 2 of x ^ ROTR 11 of (x ^ ROTR 9)): one temporary
+// less, which 32-bit code with its few registers feels.
+#define SIG0(x) Rotr((x) ^ Rotr((x) ^ Rotr(x, 9), 11), 2)
+#define SIG1(x) Rotr((x) ^ Rotr((x) ^ Rotr(x, 14), 5), 6)
 #define GAM0(x) (Rotr(x, 7) ^ Rotr(x, 18) ^ ((x) >> 3))
 #define GAM1(x) (Rotr(x, 17) ^ Rotr(x, 19) ^ ((x) >> 10))
 #define CH(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define MAJ(x, y, z) (((x) & (y)) | ((z) & ((x) | (y))))
+#define MAJ(x, y, z) ((y) ^ (((x) ^ (y)) & ((y) ^ (z))))
 
 // The first 16 rounds take the message words as loaded; later ones extend the schedule in
 // a 16-word ring.

@@ -256,19 +256,27 @@ protected:
         sha.Final(ab);
     }
 
+    // cb random bytes (from dwSeed) in the file pszName; pData and abDigest get them and their digest.
+    std::wstring WriteRandom(LPCWSTR pszName, size_t cb, DWORD dwSeed, std::vector<BYTE>* pData,
+                             BYTE abDigest[SHA256_DIGEST_SIZE])
+    {
+        *pData = RandomBytes(cb, dwSeed);
+        DigestOf(*pData, cb, abDigest);
+        return Write(pszName, *pData);
+    }
+
     WCHAR m_szDir[MAX_PATH];
     std::vector<std::wstring> m_files;
 };
 
-const DWORD kModes[] = { 0, CFileHasher::OPT_SEQUENTIAL_SCAN, CFileHasher::OPT_OVERLAPPED,
-                         CFileHasher::OPT_SEQUENTIAL_SCAN | CFileHasher::OPT_OVERLAPPED };
+const DWORD kModes[] = { 0, CFileHasher::OPT_SEQUENTIAL_SCAN, CFileHasher::OPT_READ_THREAD,
+                         CFileHasher::OPT_SEQUENTIAL_SCAN | CFileHasher::OPT_READ_THREAD };
 
 TEST_F(FileHasherTest, MatchesInEveryReadMode)
 {
-    std::vector<BYTE> data = RandomBytes(3 * MiB + 12345, 1);
-    std::wstring path = Write(L"image.bin", data);
+    std::vector<BYTE> data;
     BYTE abWant[SHA256_DIGEST_SIZE];
-    DigestOf(data, data.size(), abWant);
+    std::wstring path = WriteRandom(L"image.bin", 3 * MiB + 12345, 1, &data, abWant);
     for (DWORD dwMode : kModes) {
         for (DWORD cbRead : { (DWORD)CFileHasher::MIN_READ_SIZE, MiB, 3 * MiB + 64 * KiB,
                               (DWORD)CFileHasher::MAX_READ_SIZE }) {
@@ -292,10 +300,9 @@ TEST_F(FileHasherTest, MatchesInEveryReadMode)
 
 TEST_F(FileHasherTest, ReportsAMismatchAfterReadingEverything)
 {
-    std::vector<BYTE> data = RandomBytes(2 * MiB + 1, 2);
-    std::wstring path = Write(L"image.bin", data);
+    std::vector<BYTE> data;
     BYTE abWant[SHA256_DIGEST_SIZE];
-    DigestOf(data, data.size(), abWant);
+    std::wstring path = WriteRandom(L"image.bin", 2 * MiB + 1, 2, &data, abWant);
     for (DWORD dwMode : kModes) {
         SCOPED_TRACE(testing::Message() << "mode " << dwMode);
         CFileHasher hasher;
@@ -365,10 +372,9 @@ TEST_F(FileHasherTest, MissingOrUnreadableFiles)
 
 TEST_F(FileHasherTest, SharesTheFileWithTheEngine)
 {
-    std::vector<BYTE> data = RandomBytes(MiB, 4);
-    std::wstring path = Write(L"image.bin", data);
+    std::vector<BYTE> data;
     BYTE abWant[SHA256_DIGEST_SIZE];
-    DigestOf(data, data.size(), abWant);
+    std::wstring path = WriteRandom(L"image.bin", MiB, 4, &data, abWant);
     // The engine keeps its data file open for writing and lets others only read it.
     HANDLE hEngine = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, NULL);
@@ -392,9 +398,7 @@ protected:
     void SetUp() override
     {
         FileHasherTest::SetUp();
-        m_data = RandomBytes(48 * MiB, 5);
-        m_path = Write(L"big.bin", m_data);
-        DigestOf(m_data, m_data.size(), m_abWant);
+        m_path = WriteRandom(L"big.bin", 48 * MiB, 5, &m_data, m_abWant);
         m_hAbort = ::CreateEventW(NULL, TRUE, FALSE, NULL);
         ASSERT_TRUE(m_hAbort != NULL);
         ASSERT_TRUE(m_hasher.SetPath(CSha256::PATH_PORTABLE));

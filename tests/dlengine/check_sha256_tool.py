@@ -20,8 +20,8 @@ DLE_SIZE_MISMATCH = 33
 
 SIZES = [0, 1, 55, 56, 63, 64, 65, 1000, 64 * KiB - 1, 64 * KiB, 64 * KiB + 1, MiB - 1, MiB, MiB + 1,
          2 * MiB + 64 * KiB, 5 * MiB + 333]
-MODES = [[], ["--sync"], ["--no-seq-scan", "--read-kib", "64"], ["--portable", "--read-kib", "192"],
-         ["--sync", "--no-seq-scan", "--portable", "--read-kib", "8192"]]
+MODES = [[], ["--one-thread"], ["--no-seq-scan", "--read-kib", "64"], ["--portable", "--read-kib", "192"],
+         ["--one-thread", "--no-seq-scan", "--portable", "--read-kib", "8192"]]
 
 failures = []
 

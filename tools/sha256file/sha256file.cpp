@@ -2,7 +2,7 @@
 // engine's CFileHasher. Options choose its read size, read mode and compression path, so the
 // benchmark can compare them; --expect checks instead, as the engine does after a download.
 //
-//   sha256file.exe [--read-kib N] [--sync] [--no-seq-scan] [--portable] [--size BYTES]
+//   sha256file.exe [--read-kib N] [--one-thread] [--no-seq-scan] [--portable] [--size BYTES]
 //                  [--expect HEX] [--stats] FILE...
 //
 // Exit code: 0 when every file was done (and matched), else the first file's DLE_ code
@@ -17,7 +17,7 @@ namespace {
 
 int Usage()
 {
-    fprintf(stderr, "usage: sha256file [--read-kib N] [--sync] [--no-seq-scan] [--portable] [--size BYTES] "
+    fprintf(stderr, "usage: sha256file [--read-kib N] [--one-thread] [--no-seq-scan] [--portable] [--size BYTES] "
                     "[--expect HEX] [--stats] FILE...\n");
     return DLE_INVALID_ARG;
 }
@@ -38,9 +38,9 @@ LONG HashOne(CFileHasher& hasher, LPCWSTR pszFile, ULONGLONG ullSize, const BYTE
     double dSeconds = Now() - t0;
     if (bStats) {
         double dMiB = (double)hasher.BytesDone() / (1024.0 * 1024.0);
-        fprintf(stderr, "path=%s read_kib=%lu overlapped=%d seq_scan=%d bytes=%.0f seconds=%.3f mib_s=%.0f\n",
+        fprintf(stderr, "path=%s read_kib=%lu read_thread=%d seq_scan=%d bytes=%.0f seconds=%.3f mib_s=%.0f\n",
                 hasher.GetPath() == CSha256::PATH_SHA_NI ? "sha-ni" : "portable", hasher.GetReadSize() / 1024,
-                (hasher.GetOptions() & CFileHasher::OPT_OVERLAPPED) ? 1 : 0,
+                (hasher.GetOptions() & CFileHasher::OPT_READ_THREAD) ? 1 : 0,
                 (hasher.GetOptions() & CFileHasher::OPT_SEQUENTIAL_SCAN) ? 1 : 0, (double)hasher.BytesDone(), dSeconds,
                 dSeconds > 0 ? dMiB / dSeconds : 0.0);
     }
@@ -74,8 +74,8 @@ int wmain(int argc, wchar_t** argv)
         BOOL bHasValue = i + 1 < argc;
         if (lstrcmpW(a, L"--read-kib") == 0 && bHasValue)
             cbRead = wcstoul(argv[++i], NULL, 10) * 1024;
-        else if (lstrcmpW(a, L"--sync") == 0)
-            dwOptions &= ~CFileHasher::OPT_OVERLAPPED;
+        else if (lstrcmpW(a, L"--one-thread") == 0)
+            dwOptions &= ~CFileHasher::OPT_READ_THREAD;
         else if (lstrcmpW(a, L"--no-seq-scan") == 0)
             dwOptions &= ~CFileHasher::OPT_SEQUENTIAL_SCAN;
         else if (lstrcmpW(a, L"--portable") == 0)
