@@ -1,10 +1,10 @@
 #include "FileHasher.h"
 #include "Internal.h"
-#include <string.h>
+#include <stdlib.h>
 
 namespace {
 
-const DWORD PAGE = 4096;
+const DWORD HEADER = 256;   // ReadAhead's room at the start of its block
 
 // 64-bit values are not written in one instruction on x86-32: these keep readers on other
 // threads from seeing half of an update.
@@ -36,7 +36,7 @@ LONG ReadBlock(HANDLE hFile, BYTE* p, DWORD cb, DWORD* pdwError)
 // What the hashing thread shares with its reader thread: two buffers handed back and forth
 // with events. Each side holds a reference and the last to let go frees the block, so an
 // aborted run returns at once even while a read is stuck in the system. Lives at the start
-// of its own memory block, the buffers page-aligned after it.
+// of its own memory block, the buffers after it.
 struct ReadAhead
 {
     volatile LONG lRefs;
@@ -52,6 +52,7 @@ struct ReadAhead
     DWORD acb[2];
     BYTE* apData[2];           // not owned: parts of this block
 };
+static_assert(sizeof(ReadAhead) <= HEADER, "the buffers start after the shared state");
 
 void DestroyReadAhead(ReadAhead* p)
 {
@@ -61,7 +62,7 @@ void DestroyReadAhead(ReadAhead* p)
         if (p->ahFree[i])
             ::CloseHandle(p->ahFree[i]);
     }
-    ::VirtualFree(p, 0, MEM_RELEASE);
+    free(p);
 }
 
 void ReleaseReadAhead(ReadAhead* p)
@@ -98,7 +99,7 @@ DWORD WINAPI ReaderMain(LPVOID pv)
 // memory, event or thread could be had.
 ReadAhead* StartReader(HANDLE hFile, ULONGLONG ullSize, DWORD cbRead)
 {
-    ReadAhead* p = (ReadAhead*)::VirtualAlloc(NULL, PAGE + 2 * cbRead, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    ReadAhead* p = (ReadAhead*)calloc(1, HEADER + 2 * (size_t)cbRead);
     if (!p)
         return NULL;
     p->lRefs = 2;
@@ -107,7 +108,7 @@ ReadAhead* StartReader(HANDLE hFile, ULONGLONG ullSize, DWORD cbRead)
     p->cbRead = cbRead;
     BOOL bOk = TRUE;
     for (int i = 0; i < 2; ++i) {
-        p->apData[i] = (BYTE*)p + PAGE + i * cbRead;
+        p->apData[i] = (BYTE*)p + HEADER + i * cbRead;
         p->ahFilled[i] = ::CreateEventW(NULL, FALSE, FALSE, NULL);
         p->ahFree[i] = ::CreateEventW(NULL, FALSE, TRUE, NULL);
         bOk = bOk && p->ahFilled[i] && p->ahFree[i];
@@ -177,7 +178,10 @@ LONG CFileHasher::Verify(LPCWSTR pszPath, ULONGLONG ullSize, const BYTE abExpect
     LONG r = Run(pszPath, ullSize, TRUE, hAbort, abDigest);
     if (r != DLE_OK)
         return r;
-    return memcmp(abDigest, abExpected, SHA256_DIGEST_SIZE) == 0 ? DLE_OK : DLE_CHECKSUM;
+    BYTE bDiffer = 0;
+    for (int i = 0; i < SHA256_DIGEST_SIZE; ++i)
+        bDiffer |= abDigest[i] ^ abExpected[i];
+    return bDiffer ? DLE_CHECKSUM : DLE_OK;
 }
 
 LONG CFileHasher::Compute(LPCWSTR pszPath, ULONGLONG ullSize, HANDLE hAbort, BYTE abDigest[SHA256_DIGEST_SIZE])
@@ -259,8 +263,8 @@ LONG CFileHasher::HashWithReader(HANDLE hFile, ULONGLONG ullSize, HANDLE hAbort)
 
 LONG CFileHasher::HashOnThisThread(HANDLE hFile, ULONGLONG ullSize, HANDLE hAbort)
 {
-    BYTE* pBuf = (BYTE*)::VirtualAlloc(NULL, m_cbRead, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-    LONG r = pBuf ? DLE_OK : Fault(::GetLastError(), DLE_NO_RESOURCES);
+    BYTE* pBuf = (BYTE*)malloc(m_cbRead);
+    LONG r = pBuf ? DLE_OK : DLE_NO_RESOURCES;
     ULONGLONG ullDone = 0;
     while (r == DLE_OK && ullDone < ullSize) {
         if (hAbort && ::WaitForSingleObject(hAbort, 0) == WAIT_OBJECT_0) {
@@ -277,8 +281,7 @@ LONG CFileHasher::HashOnThisThread(HANDLE hFile, ULONGLONG ullSize, HANDLE hAbor
             Publish(&m_ullDone, ullDone);
         }
     }
-    if (pBuf)
-        ::VirtualFree(pBuf, 0, MEM_RELEASE);
+    free(pBuf);
     ::CloseHandle(hFile);
     return r;
 }
