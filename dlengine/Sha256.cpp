@@ -28,8 +28,8 @@ inline DWORD LoadBe32(const BYTE* p)
     return ((DWORD)p[0] << 24) | ((DWORD)p[1] << 16) | ((DWORD)p[2] << 8) | (DWORD)p[3];
 }
 
-// The big sigmas nested (ROTR 2^13^22 = ROTR 2 of x ^ ROTR 11 of (x ^ ROTR 9)): one temporary
-// less, which 32-bit code with its few registers feels.
+// The big sigmas nested, e.g. ROTR2(x ^ ROTR11(x ^ ROTR9(x))) = ROTR2(x) ^ ROTR13(x) ^ ROTR22(x):
+// one temporary less, which 32-bit code with its few registers feels.
 #define SIG0(x) Rotr((x) ^ Rotr((x) ^ Rotr(x, 9), 11), 2)
 #define SIG1(x) Rotr((x) ^ Rotr((x) ^ Rotr(x, 14), 5), 6)
 #define GAM0(x) (Rotr(x, 7) ^ Rotr(x, 18) ^ ((x) >> 3))
