@@ -3,6 +3,7 @@
 our engine (dlget.exe under Wine), by aria2c -x8 -s8 and by curl, first unthrottled and then
 with nginx limiting every connection to 8 MiB/s as mirrors do. Prints wall time, throughput,
 CPU seconds (for the engine including the wineserver's) and the ratios to aria2c and curl.
+Then the downloaded file's SHA-256 verification, ours against sha256sum (bench/verify.py).
 
     BUILD_DIR=build-xyz python3 bench/run.py [--size-mib 1024] [--repeat 1] [--out-dir DIR]
 
@@ -86,8 +87,8 @@ class Wine:
             self.server.wait(timeout=30)
 
 
-def timed(cmd, env=None, extra_cpu=None):
-    """Runs cmd to its end; returns (wall seconds, CPU seconds)."""
+def timed(cmd, env=None, extra_cpu=None, output=False):
+    """Runs cmd to its end; returns (wall seconds, CPU seconds), and what it printed when output."""
     cpu0 = children_cpu()
     extra0 = extra_cpu() if extra_cpu else 0.0
     t0 = time.monotonic()
@@ -97,7 +98,7 @@ def timed(cmd, env=None, extra_cpu=None):
     cpu = children_cpu() - cpu0 + ((extra_cpu() - extra0) if extra_cpu else 0.0)
     if p.returncode != 0:
         raise RuntimeError("%s failed (%d): %s" % (cmd[0], p.returncode, p.stdout[-2000:]))
-    return wall, cpu
+    return (wall, cpu, p.stdout.decode(errors="replace")) if output else (wall, cpu)
 
 
 def main():
@@ -157,6 +158,10 @@ def main():
                     results.append((label, name) + runs[len(runs) // 2])
             finally:
                 nginx_serve.stop(popen)
+        # The file the last download wrote, hashed by the engine's verifier and by sha256sum.
+        import verify
+        sha_repeat = max(3, args.repeat)
+        sha_results = verify.rows(wine, out, "image.bin", sha_repeat)
     finally:
         wine.close()
         shutil.rmtree(base, ignore_errors=True)
@@ -173,6 +178,8 @@ def main():
             wall, cpu = rows[name]
             print("| %s | %s | %.2f | %.0f | %.2f | %.2f | %.2f |" % (
                 label, name, wall, size / MiB / wall, cpu, rows["aria2c"][0] / wall, rows["curl"][0] / wall))
+    print()
+    print(verify.table(sha_results, size, sha_repeat))
     return 0
 
 

@@ -48,6 +48,8 @@ extern "C" {
 #define DLE_WRITE              29   // writing, flushing or renaming a file failed
 #define DLE_CREATE_FILE        30   // the target folder or a work file could not be created
 #define DLE_SECURE             31   // the secure (https) connection could not be established
+#define DLE_CHECKSUM           32   // the complete file's SHA-256 is not the expected one
+#define DLE_SIZE_MISMATCH      33   // no usable mirror offers the file at the expected size
 
 // 1. Starts the engine. Nonzero on success; calling it again while started returns nonzero.
 BOOL WINAPI DLInitDownloadEngine(void);

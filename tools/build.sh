@@ -1,9 +1,25 @@
 #!/bin/bash
-# Configures (once) and builds the project into BUILD_DIR (default: build).
+# Configures (once) and builds the project into BUILD_DIR (default: build). A tree that was
+# configured with another compiler than the toolchain file names now is configured afresh,
+# keeping its KORVANE_* settings: CMake records the compiler once and would keep it.
 set -e
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
+toolchain="$top/cmake/toolchain-i686-mingw32.cmake"
+
+if [ -f "$build/CMakeCache.txt" ]; then
+  have=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/[0-9]*/CMakeCXXCompiler.cmake 2>/dev/null | head -n 1)
+  printf 'include("%s")\nmessage("${CMAKE_CXX_COMPILER}")\n' "$toolchain" > "$build/toolchain-cxx.cmake"
+  want=$(cmake -P "$build/toolchain-cxx.cmake" 2>&1)
+  rm -f "$build/toolchain-cxx.cmake"
+  if [ -n "$have" ] && [ "$(basename "$have")" != "$(basename "$want")" ]; then
+    mapfile -t keep < <(sed -n 's/^\(KORVANE_[A-Z_]*\|CMAKE_BUILD_TYPE\):[A-Z]*=\(.\+\)$/-D\1=\2/p' "$build/CMakeCache.txt")
+    echo "build.sh: $build was configured with $(basename "$have"); configuring it afresh with $(basename "$want") (${keep[*]})"
+    rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+    set -- "${keep[@]}" "$@"
+  fi
+fi
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-mingw32.cmake" "$@"
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" "$@"
 fi
 cmake --build "$build" -j"$(nproc)"

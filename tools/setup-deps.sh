@@ -3,7 +3,7 @@
 # mingw-w64 i686 compilers, Wine (32-bit, i386 multiarch), X tools, servers and fonts.
 set -e
 pkgs=(cmake ninja-build python3
-      g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+      g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-i686-dev
       libz-mingw-w64 libz-mingw-w64-dev googletest
       wine wine32 libwine:i386 libx11-6:i386 libxext6:i386 libxrender1:i386 libfreetype6:i386
       libfontconfig1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxcomposite1:i386

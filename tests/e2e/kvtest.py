@@ -264,6 +264,13 @@ class Env(object):
         except subprocess.TimeoutExpired:
             raise AssertionError("pid %d did not end within %ss" % (proc.pid, timeout))
 
+    def output(self, proc):
+        """What a program started by start() has written to its standard streams so far
+        (Wine's debug channels included)."""
+        path = os.path.join(self._tmp, "proc-%d.log" % self._procs.index(proc))
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
     def stop(self, proc):
         """Ends a started program and what it started, by pid."""
         self._end_tree(proc.pid)
