@@ -93,6 +93,13 @@ class Env(object):
                 proc.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 pass
+        # A program ended by a kill leaves its payloads in %TEMP%, where other tests'
+        # library searches would find them.
+        if self._procs:
+            try:
+                self.clear_temp()
+            except OSError as e:
+                log("clearing %%TEMP%% failed: %s" % e)
         for stop, handle in reversed(self._servers):
             try:
                 stop(handle)
