@@ -1,6 +1,11 @@
 #include "Relaunch.h"
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
+#include "FailureBox.h"
+
+PFN_ISUSERANADMIN g_pfnIsUserAnAdmin = NULL;
+PFN_SHELLEXECUTEW g_pfnShellExecuteW = NULL;
 
 BOOL HasElevationMarker(LPCWSTR pszArgs)
 {
@@ -27,5 +32,19 @@ void RelaunchElevated(LPCWSTR pszModule, LPCWSTR pszArgs)
 {
     WCHAR szParams[RELAUNCH_PARAMS_CCH];
     BuildRelaunchParams(pszArgs, szParams, RELAUNCH_PARAMS_CCH);
-    ::ShellExecuteW(NULL, L"runas", pszModule, szParams, NULL, SW_SHOWNORMAL);
+    PFN_SHELLEXECUTEW pfnShellExecute = g_pfnShellExecuteW != NULL ? g_pfnShellExecuteW : ::ShellExecuteW;
+    pfnShellExecute(NULL, L"runas", pszModule, szParams, NULL, SW_SHOWNORMAL);
+}
+
+BOOL EnsureElevated(LPCWSTR pszModule, LPCWSTR pszArgs)
+{
+    PFN_ISUSERANADMIN pfnIsAdmin = g_pfnIsUserAnAdmin != NULL ? g_pfnIsUserAnAdmin : ::IsUserAnAdmin;
+    if (pfnIsAdmin())
+        return TRUE;
+    // The marker says this already is the elevated copy: it must not re-launch again.
+    if (HasElevationMarker(pszArgs))
+        ShowFailureBox(L"提权失败", L"Korvane一键装机需要提权运行", L"请使用管理员用户登录后再次尝试。");
+    else
+        RelaunchElevated(pszModule, pszArgs);
+    return FALSE;
 }

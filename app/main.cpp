@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
-#include <shlobj.h>
 #include "FailureBox.h"
 #include "Relaunch.h"
 #include "SingleInstance.h"
@@ -37,14 +36,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCmdLine, int)
     WCHAR szModule[520];
     ::GetModuleFileNameW(hInstance, szModule, ARRAYSIZE(szModule));
 
-    if (!::IsUserAnAdmin()) {
-        if (HasElevationMarker(pszCmdLine)) {
-            ShowFailureBox(L"提权失败", L"Korvane一键装机需要提权运行", L"请使用管理员用户登录后再次尝试。");
-            return 0;
-        }
-        RelaunchElevated(szModule, pszCmdLine);
+    if (!EnsureElevated(szModule, pszCmdLine))
         return 0;
-    }
 
     if (IsAnotherInstanceRunning()) {
         RaiseRunningInstance();

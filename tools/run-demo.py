@@ -154,10 +154,10 @@ def click_through(env, proc, drive, shots):
         wins = korvane_windows(env, proc)
         env.screenshot(os.path.join(shots, "00-no-main-window.png"))
         raise SystemExit("no main window appeared (windows of the program: %s); see %s" % (wins, shots))
-    time.sleep(1.5)
-    env.screenshot(os.path.join(shots, "01-choice-page.png"), xid)
+    env.wait_painted(xid, os.path.join(shots, "01-choice-page.png"))
     say("clicking the install button")
-    env.click(xid, *INSTALL_CLICK)
+    env.click_button(xid, *INSTALL_CLICK)
+    env.park_pointer()
     ghofile = os.path.join(drive, "ghofile")
     log = os.path.join(ghofile, "restore.log")
     end = time.time() + HEADLESS_TIMEOUT

@@ -2,6 +2,7 @@
 // files, files in use, unknown resources, exact bytes, and deletion from the folder
 // written to only.
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 #include <string>
 #include "startup/Payload.h"
 #include "startup/PayloadRecord.h"
@@ -35,20 +36,27 @@ bool Recorded(const std::wstring& path)
     return false;
 }
 
-// Starts a copy of the stand-in window program at path; it keeps running (and its file
-// in use) until ended.
+// Starts a copy of the stand-in program at path in its "idle" mode (no instance mutex, no
+// window, nothing shared) and waits until it runs its message loop; it keeps running (and
+// its file in use) until ended. No process on failure.
 PROCESS_INFORMATION StartCopyOfHelper(const std::wstring& path)
 {
     PROCESS_INFORMATION pi = {};
     std::wstring helper = ProgramFolder() + L"\\kv_vantoir_window.exe";
     if (!::CopyFileW(helper.c_str(), path.c_str(), FALSE))
         return pi;
-    std::wstring cmd = L"\"" + path + L"\" nowindow NUL";
+    std::wstring log = path + L".log";
+    std::wstring cmd = L"\"" + path + L"\" idle \"" + log + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
-    ::CreateProcessW(path.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi);
-    ::WaitForInputIdle(pi.hProcess, 5000);
-    ::Sleep(500);
+    if (!::CreateProcessW(path.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return pi;
+    std::string text;
+    for (int i = 0; i < 300 && text.find("ready") == std::string::npos; ++i) {
+        if (::WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0)
+            break;
+        ReadBytes(log, &text);
+    }
     return pi;
 }
 
@@ -97,6 +105,7 @@ TEST(ExtractResourceFile, TargetInUseByRunningProgramStaysUntouched)
     std::wstring path = folder + L"\\Braskmir.exe";
     PROCESS_INFORMATION pi = StartCopyOfHelper(path);
     ASSERT_NE(pi.hProcess, (HANDLE)NULL) << "could not start the program that holds the file";
+    ASSERT_EQ(::WaitForSingleObject(pi.hProcess, 0), (DWORD)WAIT_TIMEOUT) << "the program ended at once";
     std::string before;
     ASSERT_TRUE(ReadBytes(path, &before));
 
@@ -125,9 +134,24 @@ TEST(ExtractResourceFile, UnknownOrEmptyResourceCreatesNothing)
 
 TEST(ExtractResourceFile, UncreatableFolderFails)
 {
-    // No drive Q: exists in the test prefix.
-    EXPECT_FALSE(ExtractResourceFile(TEST_PAYLOAD_PATTERN, L"Q:\\kv\\nowhere", L"x.dll"));
-    EXPECT_FALSE(FileExists(L"Q:\\kv\\nowhere"));
+    // A drive letter that no drive has (CTest keeps drive-mapping tests away meanwhile).
+    DWORD dwDrives = ::GetLogicalDrives();
+    WCHAR cLetter = 0;
+    for (WCHAR c = L'Y'; c >= L'D' && cLetter == 0; --c) {
+        if (!(dwDrives & (1u << (c - L'A'))))
+            cLetter = c;
+    }
+    ASSERT_NE(cLetter, 0) << "every drive letter is taken";
+    WCHAR szFolder[32];
+    ::wnsprintfW(szFolder, 32, L"%c:\\kv\\nowhere", cLetter);
+    EXPECT_FALSE(ExtractResourceFile(TEST_PAYLOAD_PATTERN, szFolder, L"x.dll"));
+    EXPECT_FALSE(FileExists(szFolder));
+
+    // A folder below a file cannot be made either.
+    std::wstring file = MakeTestFolder(L"payload-file") + L"\\plain";
+    ASSERT_TRUE(WriteBytes(file, "x"));
+    EXPECT_FALSE(ExtractResourceFile(TEST_PAYLOAD_PATTERN, (file + L"\\sub").c_str(), L"x.dll"));
+    EXPECT_FALSE(FileExists(file + L"\\sub"));
 }
 
 TEST(ExtractResourceFile, PathBeyondTheLimitIsNotWrittenShortened)
@@ -191,29 +215,45 @@ TEST(PayloadCleanup, LoadedLibraryIsDeletedAfterRelease)
     EXPECT_FALSE(FileExists(path));
 }
 
+// The value Windows reads at the next start (pairs of paths, an empty second one for
+// "delete"), in lower case.
+static std::wstring PendingRenames()
+{
+    std::wstring pending;
+    HKEY hKey = NULL;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                        KEY_READ, &hKey) != ERROR_SUCCESS)
+        return pending;
+    DWORD cb = 0;
+    if (::RegQueryValueExW(hKey, L"PendingFileRenameOperations", NULL, NULL, NULL, &cb) == ERROR_SUCCESS) {
+        pending.resize(cb / sizeof(WCHAR) + 1);
+        ::RegQueryValueExW(hKey, L"PendingFileRenameOperations", NULL, NULL, (LPBYTE)&pending[0], &cb);
+    }
+    ::RegCloseKey(hKey);
+    for (WCHAR& c : pending)
+        c = (WCHAR)towlower(c);
+    return pending;
+}
+
 TEST(PayloadCleanup, FileStillInUseIsLeftForTheNextRestart)
 {
+    // A folder name no earlier run can have used: the prefix keeps the renames of every run.
+    FILETIME ft;
+    ::GetSystemTimeAsFileTime(&ft);
+    WCHAR szName[64];
+    ::wnsprintfW(szName, 64, L"cleanup-busy-%08lx%08lx", ft.dwHighDateTime, ft.dwLowDateTime);
     std::wstring path;
-    HMODULE hLib = ExtractAndLoadLibrary(L"cleanup-busy", &path);
+    HMODULE hLib = ExtractAndLoadLibrary(szName, &path);
     ASSERT_NE(hLib, (HMODULE)NULL);
+    std::wstring lowerName = path.substr(0, path.rfind(L'\\'));
+    lowerName = lowerName.substr(lowerName.rfind(L'\\') + 1);
+    for (WCHAR& c : lowerName)
+        c = (WCHAR)towlower(c);
+    ASSERT_EQ(PendingRenames().find(lowerName), std::wstring::npos) << "the folder name was used before";
+
     RemoveWrittenPayloads();
     EXPECT_TRUE(FileExists(path));
-
-    HKEY hKey = NULL;
-    std::wstring pending;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                        KEY_READ, &hKey) == ERROR_SUCCESS) {
-        DWORD cb = 0;
-        if (::RegQueryValueExW(hKey, L"PendingFileRenameOperations", NULL, NULL, NULL, &cb) == ERROR_SUCCESS) {
-            pending.resize(cb / sizeof(WCHAR) + 1);
-            ::RegQueryValueExW(hKey, L"PendingFileRenameOperations", NULL, NULL, (LPBYTE)&pending[0], &cb);
-        }
-        ::RegCloseKey(hKey);
-    }
-    std::wstring lowerPending = pending, lowerName = path.substr(0, path.rfind(L'\\'));
-    lowerName = lowerName.substr(lowerName.rfind(L'\\') + 1);
-    for (WCHAR& c : lowerPending) c = (WCHAR)towlower(c);
-    EXPECT_NE(lowerPending.find(lowerName), std::wstring::npos) << "no deletion scheduled for the file in use";
+    EXPECT_NE(PendingRenames().find(lowerName), std::wstring::npos) << "no deletion scheduled for the file in use";
 
     ::FreeLibrary(hLib);
     ::DeleteFileW(path.c_str());

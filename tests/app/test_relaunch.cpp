@@ -1,7 +1,10 @@
-// The re-launch parameters and the elevation marker.
+// The re-launch parameters, the elevation marker, and the elevation step with stand-ins
+// for the administrator test and the shell call.
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include "app/Relaunch.h"
+#include <shellapi.h>
 
 namespace {
 
@@ -90,4 +93,94 @@ TEST(ElevationMarker, AbsentMarkerNotRecognised)
     EXPECT_FALSE(HasElevationMarker(L"uac"));
     EXPECT_FALSE(HasElevationMarker(L"/ua c"));
     EXPECT_FALSE(HasElevationMarker(L"\\uac"));
+}
+
+namespace {
+
+// What the elevation step asked of the shell.
+struct ShellCall
+{
+    HWND hWnd;
+    std::wstring verb, file, params;
+    bool bNullDir;
+    INT nShow;
+};
+
+BOOL s_bAdmin = FALSE;
+HINSTANCE s_hShellResult = (HINSTANCE)42;
+std::vector<ShellCall> s_calls;
+
+BOOL WINAPI FakeIsUserAnAdmin()
+{
+    return s_bAdmin;
+}
+
+HINSTANCE WINAPI FakeShellExecute(HWND hWnd, LPCWSTR pszVerb, LPCWSTR pszFile, LPCWSTR pszParams, LPCWSTR pszDir,
+                                  INT nShow)
+{
+    s_calls.push_back({hWnd, pszVerb ? pszVerb : L"(null)", pszFile ? pszFile : L"(null)",
+                       pszParams ? pszParams : L"(null)", pszDir == NULL, nShow});
+    return s_hShellResult;
+}
+
+// Puts the stand-ins in place for one test and the system's calls back afterwards.
+class ElevationStep : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        s_bAdmin = FALSE;
+        s_hShellResult = (HINSTANCE)42;
+        s_calls.clear();
+        g_pfnIsUserAnAdmin = FakeIsUserAnAdmin;
+        g_pfnShellExecuteW = FakeShellExecute;
+    }
+    void TearDown() override
+    {
+        g_pfnIsUserAnAdmin = NULL;
+        g_pfnShellExecuteW = NULL;
+    }
+};
+
+const WCHAR kModule[] = L"C:\\Program Files\\Korvane\\Korvane.exe";
+
+} // namespace
+
+TEST_F(ElevationStep, AdministratorGoesOnWithoutAnyShellCall)
+{
+    s_bAdmin = TRUE;
+    EXPECT_TRUE(EnsureElevated(kModule, L""));
+    EXPECT_TRUE(EnsureElevated(kModule, L"-x /UAC"));
+    EXPECT_TRUE(s_calls.empty());
+}
+
+TEST_F(ElevationStep, WithoutRightsStartsItselfOnceElevatedWithTheMarker)
+{
+    EXPECT_FALSE(EnsureElevated(kModule, L""));
+    EXPECT_FALSE(EnsureElevated(kModule, L"-x \"a b\""));
+    ASSERT_EQ(s_calls.size(), 2u);
+    for (const ShellCall& call : s_calls) {
+        EXPECT_EQ(call.hWnd, (HWND)NULL);
+        EXPECT_EQ(call.verb, L"runas");
+        EXPECT_EQ(call.file, kModule);
+        EXPECT_TRUE(call.bNullDir);
+        EXPECT_EQ(call.nShow, SW_SHOWNORMAL);
+    }
+    EXPECT_EQ(s_calls[0].params, L"/uac");
+    EXPECT_EQ(s_calls[1].params, L"-x \"a b\"/uac");
+}
+
+TEST_F(ElevationStep, RefusedPromptEndsTheProgramAllTheSame)
+{
+    s_hShellResult = (HINSTANCE)SE_ERR_ACCESSDENIED;
+    EXPECT_FALSE(EnsureElevated(kModule, L"a"));
+    ASSERT_EQ(s_calls.size(), 1u) << "the start is tried once, never again";
+    EXPECT_EQ(s_calls[0].params, L"a/uac");
+}
+
+TEST_F(ElevationStep, OverlongArgumentsStillCarryTheMarker)
+{
+    EXPECT_FALSE(EnsureElevated(kModule, std::wstring(3000, L'z').c_str()));
+    ASSERT_EQ(s_calls.size(), 1u);
+    EXPECT_EQ(s_calls[0].params, std::wstring(507, L'z') + L"/uac");
 }

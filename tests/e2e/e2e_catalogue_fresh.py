@@ -5,16 +5,16 @@ import os
 import shutil
 
 import kvtest
-import startup_common as sc
 
-INSTALL_CLICK = (332 + 92, 380 + 38)   # install button centre, window coordinates
+INSTALL_BUTTON = (332 + 92, 380 + 38)   # install button centre, window coordinates
 
 
 def install_once(env, drive, label):
     proc = env.start(env.korvane_exe())
     xid = env.find_window("Vantoir", timeout=60)
     assert xid is not None, "%s: no main window" % label
-    env.click(xid, *INSTALL_CLICK)
+    env.click_button(xid, *INSTALL_BUTTON)
+    env.park_pointer()
     log = os.path.join(drive, "ghofile", "restore.log")
     env.wait_for(lambda: os.path.exists(log), 120, interval=0.5, what="%s: the hand-off" % label)
     env.stop(proc)
@@ -23,10 +23,9 @@ def install_once(env, drive, label):
 
 def main():
     with kvtest.Env() as env:
-        if not sc.carries_engine(env):
-            print("this build carries no engine library: nothing is downloaded")
-            return 0
-        sc.clear_temp(env)
+        if not env.carries_engine():
+            kvtest.skip("this build carries no engine library: nothing is downloaded")
+        env.clear_temp()
         drive = env.map_drive("d", size_mb=2048)
         port = env.catalogue_port()
         base = "http://127.0.0.1:%d/" % port

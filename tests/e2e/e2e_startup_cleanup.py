@@ -4,31 +4,28 @@ of the same name in its current folder stays."""
 import os
 
 import kvtest
-import startup_common as sc
 
 
 def main():
     with kvtest.Env() as env:
-        if not sc.carries_engine(env):
-            print("this build carries no engine library: the main dialog cannot open")
-            return 0
-        sc.clear_temp(env)
+        if not env.carries_engine():
+            kvtest.skip("this build carries no engine library: the main dialog cannot open")
+        env.clear_temp()
         cwd_host = env.host_path("C:\\kvtest\\cwd")
         os.makedirs(cwd_host, exist_ok=True)
-        for name in sc.PAYLOADS:
+        for name in kvtest.PAYLOADS:
             with open(os.path.join(cwd_host, name), "w") as f:
                 f.write("not written by the installer")
 
         env.serve_catalogue(["http://127.0.0.1:1/xp.vex"], ["http://127.0.0.1:1/w7.vex"])
         proc = env.start(env.korvane_exe(), cwd_win="C:\\kvtest\\cwd")
         assert env.find_window("Vantoir", timeout=60) is not None, "no main window"
-        assert sc.temp_files(env) == ["DLEngine.dll", "ZLib1.dll"], "temp holds %s" % sc.temp_files(env)
+        assert env.temp_files() == ["DLEngine.dll", "ZLib1.dll"], "temp holds %s" % env.temp_files()
 
-        sc.exit_via_tray(env, proc)
-        rc = env.wait_exit(proc, 30)
+        rc = env.exit_via_tray(proc)
         assert rc == 0, "exit code %d" % rc
-        assert sc.temp_files(env) == [], "left in temp: %s" % sc.temp_files(env)
-        for name in sc.PAYLOADS:
+        assert env.temp_files() == [], "left in temp: %s" % env.temp_files()
+        for name in kvtest.PAYLOADS:
             with open(os.path.join(cwd_host, name)) as f:
                 assert f.read() == "not written by the installer", "%s in the current folder changed" % name
     print("clean-up: removed what was written, kept the rest")

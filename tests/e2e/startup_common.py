@@ -1,43 +1,10 @@
-"""Shared steps of the start-up end-to-end tests: the payload and catalogue files start-up
-leaves in %TEMP%, the failure box pictures and the stand-in programs of tests/app."""
-import os
-import time
-
-PAYLOADS = ("DLEngine.dll", "ZLib1.dll")
-CATALOGUE = "vantoir.ini"
+"""Steps of the start-up end-to-end tests: the failure boxes (found, pictured, compared with
+the reference that tests/app's kv_failure_box.exe draws, closed) and the programs of tests/app.
+Everything not particular to start-up lives in kvtest."""
 
 
 def helper_exe(env, name):
-    return os.path.join(env.build_dir, "tests", "app", name)
-
-
-def clear_temp(env):
-    """Removes what an earlier start-up left in %TEMP% (payloads, catalogue copy)."""
-    temp = env.temp_dir_host()
-    for name in PAYLOADS + (CATALOGUE,):
-        path = os.path.join(temp, name)
-        if os.path.lexists(path):
-            os.remove(path)
-    return temp
-
-
-def temp_files(env):
-    """Names of the payload and catalogue files now in %TEMP% (any letter case)."""
-    wanted = {n.lower() for n in PAYLOADS + (CATALOGUE,)}
-    return sorted(n for n in os.listdir(env.temp_dir_host()) if n.lower() in wanted)
-
-
-def carries_engine(env):
-    """TRUE when this build carries DLEngine.dll as BIN 257 (PAYLOAD_ID_ENGINE)."""
-    try:
-        with open(os.path.join(env.build_dir, "generated", "payloads.rc")) as f:
-            return any(line.startswith("PAYLOAD_ID_ENGINE ") for line in f)
-    except OSError:
-        return False
-
-
-def park_pointer(env):
-    env._xdotool("mousemove", 0, 0)
+    return env.test_program("app", name)
 
 
 def box_window(env, proc, timeout=40):
@@ -49,19 +16,17 @@ def box_window(env, proc, timeout=40):
 
 
 def box_picture(env, xid, name):
-    """Screenshot of the box (pointer parked away) as (w, h, rgb bytes)."""
-    park_pointer(env)
-    time.sleep(1.0)
-    png = env.screenshot(name, xid)
-    return env._rgb(png)
+    """Screenshot of the box, once its picture has settled (pointer parked), as
+    (w, h, rgb bytes)."""
+    return env.picture(env.wait_painted(xid, name))
 
 
 def close_box(env, xid):
     """Clicks the box's close button (the top-right 40 x 17 frame, one pixel down)."""
     x, y, w, h = env.window_geometry(xid)
-    env.click(xid, w - 20, 9)
+    env.click_button(xid, w - 20, 9)
     # A box that opens later under the pointer would keep its close button's hover look.
-    park_pointer(env)
+    env.park_pointer()
 
 
 def reference_box(env, kind, name):
@@ -80,17 +45,3 @@ def assert_same_picture(a, b, what):
     if a[2] != b[2]:
         diff = sum(1 for i in range(0, len(a[2]), 3) if a[2][i:i + 3] != b[2][i:i + 3])
         raise AssertionError("%s: %d pixels differ from the expected box" % (what, diff))
-
-
-def exit_via_tray(env, proc):
-    """Ends the program through its notification-area menu: a right click on its icon
-    (the first slot of Wine's tray window), then a click on the second of the menu's two
-    items, "点我退出"."""
-    tray = env.find_window("Wine System Tray", timeout=20)
-    assert tray is not None, "no notification-area window"
-    env.click(tray, 10, 10, button=3)
-    menus = env.wait_for(lambda: [x for x in env.windows_of(proc) if env.window_title(x) == ""], 10,
-                         what="the tray menu")
-    time.sleep(0.3)
-    x, y, w, h = env.window_geometry(menus[0])
-    env.click(menus[0], w // 2, h * 3 // 4)

@@ -18,8 +18,7 @@ def notice_extent(env, label, install_date):
     assert left is not None, "no notice drawn (%s)" % label
     # Centred: equal margins, within the blank right half of the closing "。" (one em).
     assert abs(left - (849 - right)) <= 14, "notice not centred (%s): %d..%d" % (label, left, right)
-    ie.tray_menu(env, 2)
-    assert env.wait_exit(proc, 30) == 0
+    assert env.exit_via_tray(proc) == 0
     return right - left
 
 

@@ -2,12 +2,13 @@
 downloaded to the drive with room, win7.cfg is written beside it and an old xp.cfg left by
 an earlier run is removed."""
 import os
-import time
 
 import kvtest
 import install_e2e as ie
 
 MiB = 1 << 20
+XP_RADIO_BOX = (255, 300, 271, 318)
+WIN7_RADIO_BOX = (595, 300, 611, 318)
 
 
 def one_run(env, served, how, point):
@@ -17,15 +18,17 @@ def one_run(env, served, how, point):
     old_marker = os.path.join(env.host_path("E:\\ghofile"), "xp.cfg")
     open(old_marker, "wb").close()
 
-    ie.clear_temp(env)
+    env.clear_temp()
     proc, xid = ie.start_installer(env)
     before = ie.shot(env, xid, "install_win7_before_%s.png" % how)
     ie.click(env, xid, point)
-    time.sleep(0.5)
-    png = ie.shot(env, xid, "install_win7_by_%s.png" % how)
+
     # Both radios change their look.
-    assert ie.differs(env, before, png, (255, 300, 271, 318)), "XP radio unchanged (%s)" % how
-    assert ie.differs(env, before, png, (595, 300, 611, 318)), "Win7 radio unchanged (%s)" % how
+    def switched():
+        png = ie.shot(env, xid, "install_win7_by_%s.png" % how)
+        return png if ie.differs(env, before, png, XP_RADIO_BOX) and ie.differs(env, before, png, WIN7_RADIO_BOX) \
+            else None
+    png = env.wait_for(switched, 10, interval=0.2, what="both radios switched (%s)" % how)
     ie.press_install(env, xid)
     ie.wait_image(env, "e", "win7u32.vex", 60)
     folder = env.host_path("E:\\ghofile")
@@ -36,8 +39,7 @@ def one_run(env, served, how, point):
     assert "marker=win7.cfg" in line and "result=ok" in line, line
     assert not os.path.exists(ghofile), "XP drive touched"
     ie.wait_hidden(env, xid)
-    ie.tray_menu(env, 2)
-    assert env.wait_exit(proc, 30) == 0
+    assert env.exit_via_tray(proc) == 0
     return png
 
 
@@ -50,7 +52,7 @@ def main():
             pictures[how] = one_run(env, served, how, point)
         # The radios look the same whichever way Windows 7 was chosen.
         for how in ("label", "radio"):
-            assert not ie.differs(env, pictures["picture"], pictures[how], (250, 295, 615, 320)), how
+            assert not ie.differs(env, pictures["picture"], pictures[how], ie.RADIOS_BOX), how
         print("3 passed, 0 failed")
 
 

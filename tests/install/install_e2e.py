@@ -1,6 +1,7 @@
-"""Shared steps of the installation end-to-end tests: served images and catalogue, the
-installer started and its window found, clicks at the layout's places, the notification
-area icon and its menu, and what the run leaves on the drives and in %TEMP%."""
+"""Steps of the installation end-to-end tests: served images and catalogue, the installer
+started and its window found, the layout's places, the progress bar read from screenshots,
+what the run leaves on the drives, and the registry's install date. Pointer, clicks, the
+notification area and %TEMP% are kvtest's."""
 import os
 import random
 import subprocess
@@ -36,12 +37,17 @@ SITE_LINK = (750 + 20, 145 + 8)
 MIN_INSTALL_LINK = (750 + 25, 500 + 8)
 BACKGROUND = (60, 420)
 SLOGAN = (186 + 100, 500 + 7)
-STEPS = (20 + 200, 182 + 16)
-PROGRESS_Y = 317 + 6          # a row of the bar's track/fill band
+STEPS_BOX = (20, 182, 463, 215)       # the step indicator of the download page
+STATUS_BOX = (214, 340, 600, 356)     # the status line
+SPEED_BOX = (634, 317, 760, 333)      # the speed line
+RADIOS_BOX = (250, 295, 615, 320)
+PROGRESS_Y = 317 + 6                  # a row of the bar's track/fill band
 PROGRESS_X0, PROGRESS_X1 = 214, 214 + 412
-
-PAYLOADS = ("DLEngine.dll", "ZLib1.dll")
-TRAY_TITLE = "Wine System Tray"
+# Links show their hover colour in their text, not around their centre point.
+LINK_BOXES = {SITE_LINK: (750, 145, 790, 161), MIN_INSTALL_LINK: (750, 500, 800, 516)}
+# The status lines take 1.2 s, the first poll of the download comes 4096 ms after them.
+FIRST_POLL_S = 1.2 + 4.096
+POLL_S = 4.096
 
 
 def image_bytes(size, seed):
@@ -49,7 +55,7 @@ def image_bytes(size, seed):
 
 
 class Served(object):
-    """An image folder on nginx and the catalogue that points at it."""
+    """An image folder on nginx (every request logged) and the addresses of its images."""
 
     def __init__(self, env, images, limit_rate=None):
         self.root = os.path.join(env.build_dir, "e2e-served")
@@ -65,37 +71,23 @@ class Served(object):
                 f.write(data)
             self.files[name] = data
         os.chmod(self.root, 0o755)
-        self.port = env.serve(self.root, limit_rate=limit_rate)
+        self.env = env
+        self.port = env.serve(self.root, limit_rate=limit_rate, access_log=True)
 
     def url(self, name):
         return "http://127.0.0.1:%d/%s" % (self.port, name)
 
-
-def clear_temp(env):
-    temp = env.temp_dir_host()
-    for name in os.listdir(temp):
-        if name.lower() in ("dlengine.dll", "zlib1.dll", "vantoir.ini"):
-            os.remove(os.path.join(temp, name))
-
-
-def temp_payloads(env):
-    wanted = {n.lower() for n in PAYLOADS}
-    return sorted(n for n in os.listdir(env.temp_dir_host()) if n.lower() in wanted)
-
-
-def park_pointer(env):
-    env._xdotool("mousemove", 1270, 1010)
-    time.sleep(0.2)
+    def requests(self, name):
+        """The finished or broken-off requests for the image name (see kvtest)."""
+        return self.env.access_log_entries(self.port, "/" + name)
 
 
 def start_installer(env, extra_env=None):
-    """Starts Korvane.exe and returns (proc, xid of its visible main window)."""
-    if extra_env:
-        os.environ.update(extra_env)
-    proc = env.start(env.korvane_exe())
+    """Starts Korvane.exe and returns (proc, xid of its main window, painted)."""
+    proc = env.start(env.korvane_exe(), extra_env=extra_env)
     # By pid: a killed earlier copy's window may linger on the display for a while.
     xid = env.wait_for(lambda: main_window_of(env, proc), 60, what="the main window")
-    time.sleep(1.0)   # first paint
+    env.wait_painted(xid, "main_window_first_paint.png")
     return proc, xid
 
 
@@ -107,7 +99,7 @@ def main_window_of(env, proc):
 
 
 def is_visible(env, xid):
-    return xid in [int(x) for x in env._xdotool("search", "--onlyvisible", "--name", "^Vantoir$").split()]
+    return env.is_visible(xid, "Vantoir")
 
 
 def wait_hidden(env, xid, timeout=30, what="the window hidden"):
@@ -119,8 +111,45 @@ def wait_shown(env, xid, timeout=30, what="the window shown"):
 
 
 def shot(env, xid, name):
-    park_pointer(env)
-    return env.screenshot(name, xid)
+    env.park_pointer()
+    return env.window_shot(xid, name)
+
+
+def click(env, xid, point):
+    """A click on a picture, label, radio or the checkbox: these take it without a hover look."""
+    env.click(xid, *point)
+    env.park_pointer()
+
+
+def press(env, xid, point):
+    """A click on a button or link, once it shows that it sees the pointer."""
+    env.click_button(xid, point[0], point[1], LINK_BOXES.get(point))
+    env.park_pointer()
+
+
+def barrier(env, xid):
+    """Waits until the window has taken all input so far (the minimise button's hover)."""
+    env.input_barrier(xid, *MIN_BUTTON)
+
+
+def press_install(env, xid, name="after_install.png"):
+    """Clicks the install button and waits for the download page (its step indicator);
+    returns that first screenshot of it, taken during the status lines, before the first
+    poll: its progress bar is the empty bar (progress_fill's reference)."""
+    before = shot(env, xid, "before_install.png")
+    env.hover(xid, *INSTALL_BUTTON)
+    clicked = time.time()
+    env.xdotool("click", "--delay", 80, 1)
+    env.park_pointer()
+    after = env.wait_for(lambda: _if_differs(env, before, shot(env, xid, name), STEPS_BOX), 20,
+                         interval=0.1, what="the download page after the install click")
+    took = time.time() - clicked
+    assert took < FIRST_POLL_S, "the download page was seen %.1f s after the click, after the first poll" % took
+    return after
+
+
+def _if_differs(env, a, b, box):
+    return b if env.differs(a, b, box) else None
 
 
 def progress_fill(env, png, empty_png):
@@ -128,62 +157,14 @@ def progress_fill(env, png, empty_png):
     empty_png (a screenshot taken at 0 %)."""
     n = 0
     for x in range(PROGRESS_X0 + 1, PROGRESS_X1 - 1):
-        if _far(env.pixel(png, x, PROGRESS_Y), env.pixel(empty_png, x, PROGRESS_Y)):
+        if kvtest._far(env.pixel(png, x, PROGRESS_Y), env.pixel(empty_png, x, PROGRESS_Y)):
             n = x - PROGRESS_X0
     return n
 
 
-def _far(a, b, tol=24):
-    return any(abs(p - q) > tol for p, q in zip(a, b))
-
-
 def differs(env, png_a, png_b, box):
     """TRUE when the two screenshots differ anywhere in box (x0, y0, x1, y1)."""
-    x0, y0, x1, y1 = box
-    for y in range(y0, y1, 2):
-        for x in range(x0, x1, 2):
-            if _far(env.pixel(png_a, x, y), env.pixel(png_b, x, y), 8):
-                return True
-    return False
-
-
-# ----- notification area ---------------------------------------------------------------
-def tray_window(env, timeout=20):
-    """Wine's own notification area window (there is no other tray host on the display)."""
-    xid = env.find_window(TRAY_TITLE, timeout=timeout)
-    assert xid is not None, "no notification area window"
-    return xid
-
-
-def tray_click(env, button=1, double=False):
-    click(env, tray_window(env), (10, 10), button=button, double=double)
-
-
-def _menu_windows(env, before):
-    ids = [int(x) for x in env._xdotool("search", "--onlyvisible", "--name", "^$").split()]
-    out = []
-    for i in ids:
-        if i in before:
-            continue
-        x, y, w, h = env.window_geometry(i)
-        if 40 <= w <= 400 and 20 <= h <= 200:
-            out.append(i)
-    return out
-
-
-def tray_menu(env, item):
-    """Opens the icon's menu with a right click and clicks item 1 ("点我恢复") or 2 ("点我退出")."""
-    before = set(int(x) for x in env._xdotool("search", "--onlyvisible", "--name", "^$").split())
-    tray_click(env, button=3)
-    menus = env.wait_for(lambda: _menu_windows(env, before), 15, what="the tray menu")
-    menu = menus[-1]
-    x, y, w, h = env.window_geometry(menu)
-    env.screenshot("tray_menu.png")
-    env._xdotool("mousemove", x + w // 2, y + (h * (2 * item - 1)) // 4)
-    time.sleep(0.3)
-    env._xdotool("click", 1)
-    time.sleep(0.2)
-    return (x, y, w, h)
+    return env.differs(png_a, png_b, box, step=2)
 
 
 def ghofile(env, letter):
@@ -195,44 +176,21 @@ def read_file(path):
         return f.read()
 
 
+def bytes_on_disk(path):
+    """Bytes the file really holds: the engine sizes its work file at once and fills it
+    in as data arrives, and on the test drives (tmpfs) only written pages take room."""
+    try:
+        return os.stat(path).st_blocks * 512
+    except FileNotFoundError:
+        return 0
+
+
 def restore_log_lines(env, letter):
     path = os.path.join(ghofile(env, letter), "restore.log")
     if not os.path.exists(path):
         return []
     with open(path, encoding="utf-8") as f:
         return [l.rstrip("\r\n") for l in f if l.strip()]
-
-
-def write_install_date(env, seconds):
-    """Sets HKLM InstallDate (or removes it with None) in the test prefix."""
-    key = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
-    if seconds is None:
-        args = ["reg", "delete", key, "/v", "InstallDate", "/f"]
-    else:
-        args = ["reg", "add", key, "/v", "InstallDate", "/t", "REG_DWORD", "/d", str(seconds), "/f"]
-    subprocess.run([os.path.join(env.build_dir, "wine-run.sh")] + args, env=env.wine_environ(),
-                   capture_output=True, timeout=120)
-
-
-def screen_drag(env, xid, x0, y0, dx, dy, steps=10):
-    """Presses at client (x0, y0), moves by (dx, dy) in screen coordinates and releases."""
-    wx, wy, _, _ = env.window_geometry(xid)
-    sx, sy = wx + x0, wy + y0
-    env._xdotool("mousemove", "--sync", sx, sy)
-    time.sleep(0.2)
-    env._xdotool("mousedown", 1)
-    time.sleep(0.2)
-    for i in range(1, steps + 1):
-        env._xdotool("mousemove", sx + dx * i // steps, sy + dy * i // steps)
-        time.sleep(0.05)
-    time.sleep(0.2)
-    env._xdotool("mouseup", 1)
-    time.sleep(0.5)
-
-
-def window_origin(env, xid):
-    x, y, _, _ = env.window_geometry(xid)
-    return x, y
 
 
 def wait_image(env, letter, name, timeout):
@@ -254,39 +212,39 @@ def text_extent(env, png, y0, y1, x0=1, x1=849):
     return left, right
 
 
-def click(env, xid, point, button=1, double=False):
-    """A click as a user makes it: the pointer comes from the parking spot over a nearby
-    point to the target (buttons act only after they have seen the pointer arrive)."""
-    park_pointer(env)
-    x, y = point
-    env._xdotool("mousemove", "--window", xid, x, max(0, y - 6))
-    time.sleep(0.2)
-    env._xdotool("mousemove", "--window", xid, x, y)
-    time.sleep(0.2)
-    env._xdotool("click", "--repeat", 2 if double else 1, "--delay", 80, button)
-    time.sleep(0.2)
+def window_origin(env, xid):
+    x, y, _, _ = env.window_geometry(xid)
+    return x, y
 
 
-def press_install(env, xid, tries=3):
-    """Clicks the install button until the download page's step indicator shows (the
-    status lines take 1.2 s). A click whose pointer arrival the window did not see is not
-    a click on a button, so it is made again, up to tries times."""
-    for i in range(tries):
-        before = shot(env, xid, "before_install.png")
-        click(env, xid, INSTALL_BUTTON)
-        time.sleep(0.4)
-        after = shot(env, xid, "after_install.png")
-        if differs(env, before, after, (20, 182, 463, 215)):
-            return after
-        kvtest.log("install click %d not taken; again" % (i + 1))
-    raise AssertionError("the install button did not take %d clicks" % tries)
+INSTALL_DATE_KEY = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
+
+
+def _reg(env, *args):
+    r = subprocess.run([os.path.join(env.build_dir, "wine-run.sh"), "reg"] + list(args),
+                       env=env.wine_environ(), capture_output=True, text=True, timeout=120)
+    return r.returncode, r.stdout
+
+
+def write_install_date(env, seconds):
+    """Sets HKLM InstallDate (or removes it with None) in the test prefix, and checks that
+    the registry now holds exactly that."""
+    if seconds is None:
+        rc, _ = _reg(env, "delete", INSTALL_DATE_KEY, "/v", "InstallDate", "/f")
+        # reg delete fails when the value is missing already: what counts is the outcome.
+    else:
+        rc, _ = _reg(env, "add", INSTALL_DATE_KEY, "/v", "InstallDate", "/t", "REG_DWORD",
+                     "/d", str(seconds), "/f")
+        assert rc == 0, "reg add InstallDate ended with %d" % rc
+    got = read_install_date(env)
+    assert got == seconds, "InstallDate is %r after writing %r" % (got, seconds)
 
 
 def read_install_date(env):
-    key = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
-    r = subprocess.run([os.path.join(env.build_dir, "wine-run.sh"), "reg", "query", key, "/v", "InstallDate"],
-                       env=env.wine_environ(), capture_output=True, text=True, timeout=120)
-    for line in r.stdout.splitlines():
+    """The InstallDate value (seconds), or None when the registry holds none."""
+    rc, out = _reg(env, "query", INSTALL_DATE_KEY)
+    assert rc == 0, "reg query of the CurrentVersion key ended with %d" % rc
+    for line in out.splitlines():
         parts = line.split()
         if len(parts) >= 3 and parts[0] == "InstallDate" and parts[1] == "REG_DWORD":
             return int(parts[2], 0)

@@ -337,7 +337,6 @@ def group_wait(env):
     check(len(lines) == 1, "no log line while the tool waits")
     m = LINE_RE.match(lines[0])
     check(m and m.group("wait") == "600" and m.group("result") == "ok", f"line {lines[0]!r}")
-    time.sleep(1.5)
     check(launch.running(), "the tool ended although restore.wait is still there")
     os.remove(os.path.join(folder, "restore.wait"))
     code, ms = launch.finish(30)   # far below the 600 s stay: the deletion ended it

@@ -82,7 +82,7 @@ def skin_face(trace):
 
 def one_version(env, served, version):
     env.map_drive("d", size_mb=1100)
-    ie.clear_temp(env)
+    env.clear_temp()
     set_app_version(env, version)
     saved_debug = os.environ.get("WINEDEBUG")
     os.environ["WINEDEBUG"] = FONT_TRACE

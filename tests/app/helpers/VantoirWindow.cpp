@@ -1,8 +1,9 @@
 // Test stand-in for a running installer copy: holds the instance mutex and (unless told
 // otherwise) owns a popup window titled "Vantoir", shown or hidden. It logs what happens
 // to that window (shown, position, topmost) to a file so a test can see what a second
-// copy did to it. Ends on WM_CLOSE or after 120 s.
-//   kv_vantoir_window.exe visible|hidden|nowindow LOGFILE
+// copy did to it. "idle" holds neither mutex nor window: a running program that only
+// keeps its own file in use. Ends on WM_CLOSE or after 120 s.
+//   kv_vantoir_window.exe visible|hidden|nowindow|idle LOGFILE
 #include <windows.h>
 #include <stdio.h>
 
@@ -39,13 +40,16 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 3)
         return 2;
     s_pLog = _wfopen(argv[2], L"w");
-    HANDLE hMutex = ::CreateMutexW(NULL, TRUE,
-        L"VAN:{630E07C3-C457-4CCF-BADF-92B31546C8BA:F2E2C7C9-CD51-4A19-943F-145175968B11}:TOIR");
-    if (hMutex == NULL || ::GetLastError() == ERROR_ALREADY_EXISTS)
-        return 3;
+    BOOL bIdle = lstrcmpW(argv[1], L"idle") == 0;
+    if (!bIdle) {
+        HANDLE hMutex = ::CreateMutexW(NULL, TRUE,
+            L"VAN:{630E07C3-C457-4CCF-BADF-92B31546C8BA:F2E2C7C9-CD51-4A19-943F-145175968B11}:TOIR");
+        if (hMutex == NULL || ::GetLastError() == ERROR_ALREADY_EXISTS)
+            return 3;
+    }
 
     HWND hWnd = NULL;
-    if (lstrcmpW(argv[1], L"nowindow") != 0) {
+    if (!bIdle && lstrcmpW(argv[1], L"nowindow") != 0) {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = WndProc;
         wc.hInstance = ::GetModuleHandleW(NULL);
@@ -58,7 +62,7 @@ int wmain(int argc, wchar_t** argv)
             ::ShowWindow(hWnd, SW_SHOW);
         LogState(hWnd, "ready");
     } else if (s_pLog != NULL) {
-        fprintf(s_pLog, "ready nowindow\n");
+        fprintf(s_pLog, "ready %ls\n", argv[1]);
         fflush(s_pLog);
     }
 
