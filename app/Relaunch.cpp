@@ -7,10 +7,7 @@
 PFN_ISUSERANADMIN g_pfnIsUserAnAdmin = NULL;
 PFN_SHELLEXECUTEW g_pfnShellExecuteW = NULL;
 
-BOOL HasElevationMarker(LPCWSTR pszArgs)
-{
-    return pszArgs != NULL && ::StrStrIW(pszArgs, RELAUNCH_MARKER) != NULL;
-}
+BOOL HasElevationMarker(LPCWSTR pszArgs) { return pszArgs != NULL && ::StrStrIW(pszArgs, RELAUNCH_MARKER) != NULL; }
 
 BOOL BuildRelaunchParams(LPCWSTR pszArgs, LPWSTR pszOut, int cchOut)
 {

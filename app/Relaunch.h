@@ -5,13 +5,13 @@
 #include <windows.h>
 
 #define RELAUNCH_PARAMS_CCH 512
-#define RELAUNCH_MARKER L"/uac"
+#define RELAUNCH_MARKER     L"/uac"
 
 // The administrator test and the shell call of the elevation step. NULL (the default)
 // means the system's IsUserAnAdmin and ShellExecuteW; tests put stand-ins here to run the
 // step without a real administrator check or elevation prompt.
-typedef BOOL (WINAPI* PFN_ISUSERANADMIN)();
-typedef HINSTANCE (WINAPI* PFN_SHELLEXECUTEW)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+typedef BOOL(WINAPI* PFN_ISUSERANADMIN)();
+typedef HINSTANCE(WINAPI* PFN_SHELLEXECUTEW)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 extern PFN_ISUSERANADMIN g_pfnIsUserAnAdmin;
 extern PFN_SHELLEXECUTEW g_pfnShellExecuteW;
 

@@ -5,14 +5,12 @@
 #include <objbase.h>
 #include "FailureBox.h"
 #include "Relaunch.h"
+#include "RunFiles.h"
 #include "SingleInstance.h"
-#include "engine/EngineBinding.h"
 #include "install/MainDlg.h"
 #include "som/SomSkin.h"
 #include "startup/Catalogue.h"
 #include "startup/KorvaneConfig.h"
-#include "startup/Payload.h"
-#include "startup/PayloadRecord.h"
 
 // The skin, its fonts and the shared drawing surfaces live from program start to end.
 class CSkinLifetime
@@ -29,9 +27,18 @@ static int RunMainDialog()
     return (int)dlg.DoModal(::GetActiveWindow());
 }
 
+static void ShowEngineFailureBox()
+{
+    ShowFailureBox(L"加载下载引擎失败", L"检测到您的Korvane一键装机程序被恶意篡改，",
+                   L"请从" KORVANE_SITE_URL L"下载最新版后再次尝试。");
+}
+
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCmdLine, int)
 {
     CSkinLifetime skin;
+    // The current folder is never searched for libraries: the program runs elevated, and
+    // the folder it was started from may be anybody's.
+    ::SetDllDirectoryW(L"");
 
     WCHAR szModule[520];
     ::GetModuleFileNameW(hInstance, szModule, ARRAYSIZE(szModule));
@@ -44,25 +51,23 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCmdLine, int)
         return 0;
     }
 
-    if (!LoadCatalogue(KORVANE_CATALOGUE_URL)) {
+    // Declared before anything it holds is used; its destructor removes what the run
+    // wrote on every way out below.
+    CRunFiles files;
+    if (!files.CreateFolder()) {
+        // Nowhere to put the engine that only administrators can change.
+        ShowEngineFailureBox();
+        return 0;
+    }
+
+    if (!LoadCatalogue(KORVANE_CATALOGUE_URL, files.Folder())) {
         ShowFailureBox(L"未能连接云服务器", L"检测到您的电脑不能连接Korvane一键装机云服务器，不能装机。",
                        L"请插好网线接入网络后再次尝试。");
         return 0;
     }
 
-    WCHAR szTemp[MAX_PATH + 4];
-    if (::GetTempPathW(ARRAYSIZE(szTemp), szTemp) == 0)
-        szTemp[0] = L'\0';
-    ::SetDllDirectoryW(szTemp);
-    // Our engine library uses msvcrt.dll, which every supported Windows ships: only the
-    // engine and its zlib are carried.
-    ExtractResourceFile(PAYLOAD_ID_ENGINE, szTemp, L"DLEngine.dll");
-    ExtractResourceFile(PAYLOAD_ID_ZLIB, szTemp, L"ZLib1.dll");
-
-    HMODULE hEngine = LoadDLEngine();
-    if (hEngine == NULL) {
-        ShowFailureBox(L"加载下载引擎失败", L"检测到您的Korvane一键装机程序被恶意篡改，",
-                       L"请从" KORVANE_SITE_URL L"下载最新版后再次尝试。");
+    if (files.WriteAndLoadEngine() == NULL) {
+        ShowEngineFailureBox();
         return 0;
     }
 
@@ -72,10 +77,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, LPWSTR pszCmdLine, int)
 
     int nRet = RunMainDialog();
 
-    // The engine object has shut the engine down with the dialog; a loaded library cannot
-    // be deleted, so it is released just before its file is removed.
-    ::FreeLibrary(hEngine);
-    RemoveWrittenPayloads();
+    // The engine object has shut the engine down with the dialog.
+    files.Remove();
 
     ::CoUninitialize();
     return nRet;

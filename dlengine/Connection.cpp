@@ -1,13 +1,11 @@
 #include "Connection.h"
+#include "AnswerCheck.h"
 #include "Internal.h"
 #include "SocketTransport.h"
 #include "WinHttpTransport.h"
 #include <new>
 
-CConnection::CConnection(INetEnv* pEnv)
-    : m_pEnv(pEnv), m_pSocket(NULL), m_pWinHttp(NULL), m_pCurrent(NULL)
-{
-}
+CConnection::CConnection(INetEnv* pEnv) : m_pEnv(pEnv), m_pSocket(NULL), m_pWinHttp(NULL), m_pCurrent(NULL) {}
 
 CConnection::~CConnection()
 {
@@ -39,7 +37,27 @@ static BOOL IsRedirect(int nStatus)
     return nStatus == 301 || nStatus == 302 || nStatus == 303 || nStatus == 307 || nStatus == 308;
 }
 
-LONG CConnection::Open(CUrl* pUrl, const DLRequest& req, CHttpHead* pHead)
+static BOOL IsRefusal(int nStatus) { return nStatus == 401 || nStatus == 403 || nStatus == 404 || nStatus == 410; }
+
+LONG CConnection::Open(CUrl* pUrl, const DLRequest& req, CHttpHead* pHead, const CUrl* pOrigin)
+{
+    BOOL bMayGoBack = pOrigin != NULL && !pUrl->SameAddress(*pOrigin);
+    LONG r = Follow(pUrl, req, pHead);
+    if (r == DLE_OK && bMayGoBack && IsRefusal(pHead->nStatus)) {
+        Finish();
+        *pUrl = *pOrigin;
+        pHead->Reset();
+        r = Follow(pUrl, req, pHead);
+    }
+    if (r == DLE_OK && !IsRangeAnswerConsistent(*pHead)) {
+        // Bytes the framing and Content-Range disagree about are never used.
+        Close();
+        return DLE_PROTOCOL;
+    }
+    return r;
+}
+
+LONG CConnection::Follow(CUrl* pUrl, const DLRequest& req, CHttpHead* pHead)
 {
     m_pCurrent = NULL;
     for (int i = 0; i <= dl::MAX_REDIRECTS; ++i) {

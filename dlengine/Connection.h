@@ -27,17 +27,20 @@ public:
     ~CConnection();
 
     // Sends the request to *pUrl and follows redirects; *pUrl becomes the address that
-    // answered. The head is that of the final, non-redirect response.
-    LONG Open(CUrl* pUrl, const DLRequest& req, CHttpHead* pHead);
+    // answered. The head is that of the final, non-redirect response, its range framing
+    // checked. When *pUrl is a redirect target remembered from pOrigin (may be null) and it
+    // refuses (401/403/404/410: a signed address that expired), pOrigin is asked once more.
+    LONG Open(CUrl* pUrl, const DLRequest& req, CHttpHead* pHead, const CUrl* pOrigin);
     LONG Read(BYTE* p, DWORD cb, DWORD* pcb);
     void Finish();
     void Close();
 
 private:
     CTransport* TransportFor(const CUrl& url);
+    LONG Follow(CUrl* pUrl, const DLRequest& req, CHttpHead* pHead);
 
-    INetEnv* m_pEnv;                 // not owned
-    CSocketTransport* m_pSocket;     // owned
-    CWinHttpTransport* m_pWinHttp;   // owned
-    CTransport* m_pCurrent;          // not owned: one of the two
+    INetEnv* m_pEnv;                // not owned
+    CSocketTransport* m_pSocket;    // owned
+    CWinHttpTransport* m_pWinHttp;  // owned
+    CTransport* m_pCurrent;         // not owned: one of the two
 };

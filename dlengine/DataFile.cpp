@@ -3,15 +3,9 @@
 #include "WorkRecord.h"
 #include <winioctl.h>
 
-CDataFile::CDataFile()
-    : m_hFile(INVALID_HANDLE_VALUE)
-{
-}
+CDataFile::CDataFile() : m_hFile(INVALID_HANDLE_VALUE) {}
 
-CDataFile::~CDataFile()
-{
-    Close();
-}
+CDataFile::~CDataFile() { Close(); }
 
 BOOL CDataFile::CreateParentFolders(LPCWSTR pszPath)
 {
@@ -45,21 +39,6 @@ BOOL CDataFile::CreateParentFolders(LPCWSTR pszPath)
         }
         sz[i] = c;
     }
-    return TRUE;
-}
-
-BOOL CDataFile::FreeSpaceFor(LPCWSTR pszPath, ULONGLONG* pullFree)
-{
-    WCHAR sz[MAX_PATH + 1];
-    lstrcpynW(sz, pszPath, MAX_PATH + 1);
-    int i = lstrlenW(sz);
-    while (i > 0 && sz[i - 1] != L'\\' && sz[i - 1] != L'/')
-        --i;
-    sz[i] = L'\0';
-    ULARGE_INTEGER avail;
-    if (i == 0 || !::GetDiskFreeSpaceExW(sz, &avail, NULL, NULL))
-        return FALSE;
-    *pullFree = avail.QuadPart;
     return TRUE;
 }
 

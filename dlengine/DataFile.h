@@ -28,9 +28,7 @@ public:
 
     // Creates every missing folder on the way to the file pszPath.
     static BOOL CreateParentFolders(LPCWSTR pszPath);
-    // Free bytes available to the caller on the volume that holds pszPath's folder.
-    static BOOL FreeSpaceFor(LPCWSTR pszPath, ULONGLONG* pullFree);
 
 private:
-    HANDLE m_hFile;   // owned
+    HANDLE m_hFile;  // owned
 };

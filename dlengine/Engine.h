@@ -12,8 +12,12 @@ public:
     BOOL Init();
     LONG Uninit();
     LONG CreateTask(LPCWSTR pszPath, LPCWSTR pszUrl, LPCWSTR pszReferrer, LONG* plTaskId);
-    LONG ResumeTask(LPCWSTR pszWorkFile, LONG* plTaskId);
+    LONG CreateTaskEx(const DL_TASK_PARAMS* pParams, LONG* plTaskId);
+    LONG ResumeTask(LPCWSTR pszWorkFile, const DL_TASK_PARAMS* pParams, LONG* plTaskId);
+    LONG VerifyFile(LPCWSTR pszPath, ULONGLONG ullExpectedSize, LPCWSTR pszSha256, LONG* plTaskId);
+    LONG AddMirror(LONG lTaskId, LPCWSTR pszUrl);
     LONG Query(LONG lTaskId, LONG* plStatus, ULONGLONG* pullTotal, ULONGLONG* pullReceived);
+    LONG QueryEx(LONG lTaskId, DL_TASK_INFO* pInfo);
     LONG Pause(LONG lTaskId, BOOL bWait);
     LONG Continue(LONG lTaskId);
     LONG Stop(LONG lTaskId);
@@ -21,14 +25,18 @@ public:
 private:
     enum { MAX_TASKS = 64 };
 
-    CDownloadTask* Find(LONG lTaskId);            // with a reference, or null
+    CDownloadTask* Find(LONG lTaskId);  // with a reference, or null
     LONG Insert(CDownloadTask* pTask, LONG* plTaskId);
+    // The full form of a new task's target path, once the engine runs.
+    LONG PrepareTarget(LPCWSTR pszPath, LPWSTR pszFull);
+    // Starts and lists a new task (NULL: no memory for it); the task is released on failure.
+    LONG Adopt(CDownloadTask* pTask, LONG* plTaskId);
 
     CCritSec m_cs;
     BOOL m_bStarted;
     LONG m_lNextId;
     int m_nTasks;
-    CDownloadTask* m_tasks[MAX_TASKS];            // each holds a reference
+    CDownloadTask* m_tasks[MAX_TASKS];  // each holds a reference
 };
 
 extern CEngine g_engine;

@@ -4,17 +4,14 @@
 
 namespace {
 
-const DWORD HEADER = 256;   // ReadAhead's room at the start of its block
+const DWORD HEADER = 256;  // ReadAhead's room at the start of its block
 
 // 64-bit values are not written in one instruction on x86-32: these keep readers on other
 // threads from seeing half of an update.
 inline void Publish(volatile ULONGLONG* p, ULONGLONG v) { __atomic_store_n(p, v, __ATOMIC_RELEASE); }
 inline ULONGLONG Read(const volatile ULONGLONG* p) { return __atomic_load_n(p, __ATOMIC_ACQUIRE); }
 
-inline DWORD NextRead(ULONGLONG ullLeft, DWORD cbRead)
-{
-    return ullLeft < cbRead ? (DWORD)ullLeft : cbRead;
-}
+inline DWORD NextRead(ULONGLONG ullLeft, DWORD cbRead) { return ullLeft < cbRead ? (DWORD)ullLeft : cbRead; }
 
 // Reads exactly cb bytes at the file's position. DLE_OK; DLE_SIZE_MISMATCH when the file
 // ends first (it shrank since it was opened); DLE_WRITE with the system's reason.
@@ -40,17 +37,17 @@ LONG ReadBlock(HANDLE hFile, BYTE* p, DWORD cb, DWORD* pdwError)
 struct ReadAhead
 {
     volatile LONG lRefs;
-    volatile LONG lStop;       // the hashing side takes no more blocks
-    HANDLE hFile;              // owned; the reader thread closes it when it stops reading
-    HMODULE hSelf;             // the reader thread's hold on this module
+    volatile LONG lStop;  // the hashing side takes no more blocks
+    HANDLE hFile;         // owned; the reader thread closes it when it stops reading
+    HMODULE hSelf;        // the reader thread's hold on this module
     ULONGLONG ullSize;
     DWORD cbRead;
-    HANDLE ahFilled[2];        // owned; buffer i holds its read's outcome
-    HANDLE ahFree[2];          // owned; buffer i may be read into again
-    LONG alResult[2];          // ReadBlock's result for buffer i
+    HANDLE ahFilled[2];  // owned; buffer i holds its read's outcome
+    HANDLE ahFree[2];    // owned; buffer i may be read into again
+    LONG alResult[2];    // ReadBlock's result for buffer i
     DWORD adwError[2];
     DWORD acb[2];
-    BYTE* apData[2];           // not owned: parts of this block
+    BYTE* apData[2];  // not owned: parts of this block
 };
 static_assert(sizeof(ReadAhead) <= HEADER, "the buffers start after the shared state");
 
@@ -149,20 +146,11 @@ void CFileHasher::SetReadSize(DWORD cbRead)
     m_cbRead = cbRead < MIN_READ_SIZE ? MIN_READ_SIZE : cbRead > MAX_READ_SIZE ? MAX_READ_SIZE : cbRead;
 }
 
-void CFileHasher::SetOptions(DWORD dwOptions)
-{
-    m_dwOptions = dwOptions;
-}
+void CFileHasher::SetOptions(DWORD dwOptions) { m_dwOptions = dwOptions; }
 
-ULONGLONG CFileHasher::BytesDone() const
-{
-    return Read(&m_ullDone);
-}
+ULONGLONG CFileHasher::BytesDone() const { return Read(&m_ullDone); }
 
-ULONGLONG CFileHasher::BytesTotal() const
-{
-    return Read(&m_ullTotal);
-}
+ULONGLONG CFileHasher::BytesTotal() const { return Read(&m_ullTotal); }
 
 LONG CFileHasher::Fault(DWORD dwWin32Error, LONG lResult)
 {
@@ -189,8 +177,7 @@ LONG CFileHasher::Compute(LPCWSTR pszPath, ULONGLONG ullSize, HANDLE hAbort, BYT
     return Run(pszPath, ullSize, FALSE, hAbort, abDigest);
 }
 
-LONG CFileHasher::Run(LPCWSTR pszPath, ULONGLONG ullSize, BOOL bExact, HANDLE hAbort,
-                      BYTE abDigest[SHA256_DIGEST_SIZE])
+LONG CFileHasher::Run(LPCWSTR pszPath, ULONGLONG ullSize, BOOL bExact, HANDLE hAbort, BYTE abDigest[SHA256_DIGEST_SIZE])
 {
     Publish(&m_ullDone, 0);
     Publish(&m_ullTotal, 0);
@@ -203,12 +190,12 @@ LONG CFileHasher::Run(LPCWSTR pszPath, ULONGLONG ullSize, BOOL bExact, HANDLE hA
     DWORD dwFlags = FILE_ATTRIBUTE_NORMAL;
     if (m_dwOptions & OPT_SEQUENTIAL_SCAN)
         dwFlags |= FILE_FLAG_SEQUENTIAL_SCAN;
-    HANDLE hFile = ::CreateFileW(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 NULL, OPEN_EXISTING, dwFlags, NULL);
+    HANDLE hFile = ::CreateFileW(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                 OPEN_EXISTING, dwFlags, NULL);
     if (hFile == INVALID_HANDLE_VALUE) {
         DWORD e = ::GetLastError();
-        return Fault(e, (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) ? DLE_WORKFILE_MISSING
-                                                                                  : DLE_CREATE_FILE);
+        return Fault(e,
+                     (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) ? DLE_WORKFILE_MISSING : DLE_CREATE_FILE);
     }
     LARGE_INTEGER liSize;
     if (!::GetFileSizeEx(hFile, &liSize)) {

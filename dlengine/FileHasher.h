@@ -11,21 +11,21 @@ class CFileHasher
 {
 public:
     enum {
-        DEFAULT_READ_SIZE = 4 * 1024 * 1024,   // bytes per read; two such buffers are in use
+        DEFAULT_READ_SIZE = 4 * 1024 * 1024,  // bytes per read; two such buffers are in use
         MIN_READ_SIZE = 64 * 1024,
         MAX_READ_SIZE = 8 * 1024 * 1024,
     };
     enum {
-        OPT_SEQUENTIAL_SCAN = 1,   // FILE_FLAG_SEQUENTIAL_SCAN: the system reads ahead further
-        OPT_READ_THREAD = 2,       // reads on a thread of their own; else on the calling thread
+        OPT_SEQUENTIAL_SCAN = 1,  // FILE_FLAG_SEQUENTIAL_SCAN: the system reads ahead further
+        OPT_READ_THREAD = 2,      // reads on a thread of their own; else on the calling thread
         OPT_DEFAULT = OPT_SEQUENTIAL_SCAN | OPT_READ_THREAD,
     };
-    static const ULONGLONG WHOLE_FILE = ~0ull;   // as a length: whatever size the file has when opened
+    static const ULONGLONG WHOLE_FILE = ~0ull;  // as a length: whatever size the file has when opened
 
     CFileHasher();
 
     // Tuning for measurements; the defaults are the measured best.
-    void SetReadSize(DWORD cbRead);   // rounded down to 64 KiB, kept within MIN and MAX
+    void SetReadSize(DWORD cbRead);  // rounded down to 64 KiB, kept within MIN and MAX
     void SetOptions(DWORD dwOptions);
     BOOL SetPath(CSha256::Path ePath) { return m_sha.SetPath(ePath); }
     DWORD GetReadSize() const { return m_cbRead; }
@@ -64,6 +64,6 @@ private:
     DWORD m_cbRead;
     DWORD m_dwOptions;
     DWORD m_dwWin32Error;
-    alignas(8) volatile ULONGLONG m_ullDone;    // written by the hashing thread only, atomically
+    alignas(8) volatile ULONGLONG m_ullDone;  // written by the hashing thread only, atomically
     alignas(8) volatile ULONGLONG m_ullTotal;
 };

@@ -55,20 +55,32 @@ static BOOL ParseUnsigned(const char* p, size_t cch, ULONGLONG* pv)
     return TRUE;
 }
 
+// The next item of a comma-separated header value list from *pi on, trimmed (it may be
+// empty); FALSE past the end.
+static BOOL NextListItem(const char* p, size_t cch, size_t* pi, const char** pItem, size_t* pcchItem)
+{
+    size_t i = *pi;
+    if (i >= cch)
+        return FALSE;
+    size_t j = i;
+    while (j < cch && p[j] != ',')
+        ++j;
+    *pItem = p + i;
+    *pcchItem = j - i;
+    Trim(pItem, pcchItem);
+    *pi = j + 1;
+    return TRUE;
+}
+
 // Does a comma-separated header value list contain the token (any case)?
 static BOOL HasToken(const char* p, size_t cch, const char* token)
 {
     size_t i = 0;
-    while (i < cch) {
-        size_t j = i;
-        while (j < cch && p[j] != ',')
-            ++j;
-        const char* t = p + i;
-        size_t n = j - i;
-        Trim(&t, &n);
+    const char* t;
+    size_t n;
+    while (NextListItem(p, cch, &i, &t, &n)) {
         if (EqualsNoCase(t, n, token))
             return TRUE;
-        i = j + 1;
     }
     return FALSE;
 }
@@ -110,7 +122,8 @@ LONG CHttpHead::ParseContentRange(const char* p, size_t cch)
     if (dash == NULL)
         return DLE_PROTOCOL;
     ULONGLONG a = 0, b = 0;
-    if (!ParseUnsigned(p, (size_t)(dash - p), &a) || !ParseUnsigned(dash + 1, cchSpec - (size_t)(dash - p) - 1, &b) || b < a)
+    if (!ParseUnsigned(p, (size_t)(dash - p), &a) || !ParseUnsigned(dash + 1, cchSpec - (size_t)(dash - p) - 1, &b) ||
+        b < a)
         return DLE_PROTOCOL;
     if (llRangeTotal >= 0 && b >= (ULONGLONG)llRangeTotal)
         return DLE_PROTOCOL;
@@ -134,18 +147,13 @@ LONG CHttpHead::ApplyField(const char* pName, size_t cchName, const char* v, siz
     } else if (EqualsNoCase(pName, cchName, "Transfer-Encoding")) {
         // Any coding but chunked would leave bytes that are not the file's.
         size_t i = 0;
-        while (i < cchV) {
-            size_t j = i;
-            while (j < cchV && v[j] != ',')
-                ++j;
-            const char* t = v + i;
-            size_t n = j - i;
-            Trim(&t, &n);
+        const char* t;
+        size_t n;
+        while (NextListItem(v, cchV, &i, &t, &n)) {
             if (EqualsNoCase(t, n, "chunked"))
                 bChunked = TRUE;
             else if (n != 0 && !EqualsNoCase(t, n, "identity"))
                 return DLE_PROTOCOL;
-            i = j + 1;
         }
     } else if (EqualsNoCase(pName, cchName, "Connection")) {
         if (HasToken(v, cchV, "close"))
@@ -166,7 +174,7 @@ LONG CHttpHead::ApplyField(const char* pName, size_t cchName, const char* v, siz
             dwRetryAfterSec = s > 3600 ? 3600 : (DWORD)s;
     } else if (EqualsNoCase(pName, cchName, "Content-Encoding")) {
         if (cchV != 0 && !EqualsNoCase(v, cchV, "identity"))
-            return DLE_PROTOCOL;   // the bytes would not be the file's
+            return DLE_PROTOCOL;  // the bytes would not be the file's
     }
     return DLE_OK;
 }
@@ -198,9 +206,9 @@ LONG CHttpHead::Parse(const char* p, DWORD cb)
         if (cch != 0 && line[cch - 1] == '\r')
             --cch;
         if (cch == 0)
-            break;   // the blank line ends the head
+            break;  // the blank line ends the head
         if (line[0] == ' ' || line[0] == '\t')
-            return DLE_PROTOCOL;   // obsolete line folding
+            return DLE_PROTOCOL;  // obsolete line folding
         const char* colon = (const char*)memchr(line, ':', cch);
         if (colon == NULL || colon == line)
             return DLE_PROTOCOL;

@@ -21,15 +21,15 @@ public:
 
     int nStatus;
     BOOL bHttp11;
-    LONGLONG llContentLength;   // -1 when absent
+    LONGLONG llContentLength;  // -1 when absent
     BOOL bChunked;
-    BOOL bClose;                // the server closes the connection after this response
-    BOOL bKeepAliveToken;       // "Connection: keep-alive" (lets an HTTP/1.0 response keep it)
-    BOOL bHasRange;             // Content-Range with first-last present
+    BOOL bClose;           // the server closes the connection after this response
+    BOOL bKeepAliveToken;  // "Connection: keep-alive" (lets an HTTP/1.0 response keep it)
+    BOOL bHasRange;        // Content-Range with first-last present
     ULONGLONG ullRangeFirst;
     ULONGLONG ullRangeLast;
-    LONGLONG llRangeTotal;      // -1 for "*" or no Content-Range
-    DWORD dwRetryAfterSec;      // 0 when absent or a date
+    LONGLONG llRangeTotal;  // -1 for "*" or no Content-Range
+    DWORD dwRetryAfterSec;  // 0 when absent or a date
     char szETag[MAX_VALIDATOR + 1];
     char szLastModified[MAX_VALIDATOR + 1];
     char szLocation[MAX_LOCATION + 1];

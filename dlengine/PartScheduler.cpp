@@ -1,14 +1,11 @@
 #include "PartScheduler.h"
 
-CPartScheduler::CPartScheduler()
-    : m_nCount(0), m_ullMinPart(1)
-{
-}
+CPartScheduler::CPartScheduler() : m_nCount(0), m_ullMinPart(1) {}
 
 ULONGLONG CPartScheduler::SplitPoint(ULONGLONG ullPos, ULONGLONG ullEnd)
 {
     ULONGLONG mid = ullPos + (ullEnd - ullPos) / 2;
-    ULONGLONG aligned = mid & ~(ULONGLONG)0xFFFF;   // 64 KiB boundaries keep writes aligned
+    ULONGLONG aligned = mid & ~(ULONGLONG)0xFFFF;  // 64 KiB boundaries keep writes aligned
     return aligned > ullPos ? aligned : mid;
 }
 

@@ -7,9 +7,9 @@
 
 struct DLPart
 {
-    ULONGLONG ullPos;   // next byte to receive
-    ULONGLONG ullEnd;   // exclusive; lowered when another connection takes the tail
-    int nOwner;         // connection index, -1 while unassigned
+    ULONGLONG ullPos;  // next byte to receive
+    ULONGLONG ullEnd;  // exclusive; lowered when another connection takes the tail
+    int nOwner;        // connection index, -1 while unassigned
 };
 
 class CPartScheduler

@@ -38,7 +38,8 @@ static BOOL ProxyFromScript(LPCWSTR pszUrl, LPCWSTR pszScriptUrl, LPWSTR pszProx
     ZeroMemory(&info, sizeof(info));
     BOOL bFound = FALSE;
     if (::WinHttpGetProxyForUrl(hSession, pszUrl, &opts, &info)) {
-        if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy != NULL && info.lpszProxy[0] != L'\0') {
+        if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy != NULL &&
+            info.lpszProxy[0] != L'\0') {
             Take(pszProxy, cchProxy, info.lpszProxy);
             Take(pszBypass, cchBypass, info.lpszProxyBypass);
             bFound = TRUE;
@@ -77,7 +78,8 @@ BOOL FindSystemProxy(LPCWSTR pszUrl, LPWSTR pszProxy, int cchProxy, LPWSTR pszBy
         WINHTTP_PROXY_INFO info;
         ZeroMemory(&info, sizeof(info));
         if (::WinHttpGetDefaultProxyConfiguration(&info)) {
-            if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy != NULL && info.lpszProxy[0] != L'\0') {
+            if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy != NULL &&
+                info.lpszProxy[0] != L'\0') {
                 Take(pszProxy, cchProxy, info.lpszProxy);
                 Take(pszBypass, cchBypass, info.lpszProxyBypass);
                 bFound = TRUE;

@@ -2,15 +2,9 @@
 #include <stdlib.h>
 #include <string.h>
 
-CRangeSet::CRangeSet()
-    : m_pRanges(NULL), m_nCount(0), m_nCapacity(0)
-{
-}
+CRangeSet::CRangeSet() : m_pRanges(NULL), m_nCount(0), m_nCapacity(0) {}
 
-CRangeSet::~CRangeSet()
-{
-    free(m_pRanges);
-}
+CRangeSet::~CRangeSet() { free(m_pRanges); }
 
 BOOL CRangeSet::Reserve(UINT nCount)
 {
@@ -41,7 +35,7 @@ BOOL CRangeSet::Add(ULONGLONG ullBegin, ULONGLONG ullEnd)
             hi = mid;
     }
     UINT first = lo;
-    UINT last = first;   // one past the last range merged
+    UINT last = first;  // one past the last range merged
     while (last < m_nCount && m_pRanges[last].ullBegin <= ullEnd) {
         if (m_pRanges[last].ullBegin < ullBegin)
             ullBegin = m_pRanges[last].ullBegin;

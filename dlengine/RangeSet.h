@@ -6,7 +6,7 @@
 struct DLRange
 {
     ULONGLONG ullBegin;
-    ULONGLONG ullEnd;   // exclusive
+    ULONGLONG ullEnd;  // exclusive
 };
 
 class CRangeSet
@@ -35,7 +35,7 @@ private:
     CRangeSet& operator=(const CRangeSet&);
     BOOL Reserve(UINT nCount);
 
-    DLRange* m_pRanges;   // owned
+    DLRange* m_pRanges;  // owned
     UINT m_nCount;
     UINT m_nCapacity;
 };

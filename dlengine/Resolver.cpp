@@ -7,13 +7,13 @@ namespace {
 
 struct ResolveJob
 {
-    volatile LONG lRefs;   // the waiter and the helper thread
+    volatile LONG lRefs;  // the waiter and the helper thread
     char szHost[256];
     char szPort[8];
     LONG lResult;
     DLAddrList list;
-    HANDLE hDone;          // owned
-    HMODULE hSelf;         // the helper's hold on this DLL
+    HANDLE hDone;   // owned
+    HMODULE hSelf;  // the helper's hold on this DLL
 };
 
 void ReleaseJob(ResolveJob* pJob)
@@ -60,11 +60,7 @@ DWORD WINAPI ResolveThread(LPVOID pv)
 
 }  // namespace
 
-CResolver::CResolver()
-    : m_nNext(0)
-{
-    ZeroMemory(m_cache, sizeof(m_cache));
-}
+CResolver::CResolver() : m_nNext(0) { ZeroMemory(m_cache, sizeof(m_cache)); }
 
 void CResolver::Forget(const char* pszHost, WORD wPort)
 {

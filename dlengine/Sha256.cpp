@@ -30,30 +30,30 @@ inline DWORD LoadBe32(const BYTE* p)
 
 // The big sigmas nested, e.g. ROTR2(x ^ ROTR11(x ^ ROTR9(x))) = ROTR2(x) ^ ROTR13(x) ^ ROTR22(x):
 // one temporary less, which 32-bit code with its few registers feels.
-#define SIG0(x) Rotr((x) ^ Rotr((x) ^ Rotr(x, 9), 11), 2)
-#define SIG1(x) Rotr((x) ^ Rotr((x) ^ Rotr(x, 14), 5), 6)
-#define GAM0(x) (Rotr(x, 7) ^ Rotr(x, 18) ^ ((x) >> 3))
-#define GAM1(x) (Rotr(x, 17) ^ Rotr(x, 19) ^ ((x) >> 10))
-#define CH(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
+#define SIG0(x)      Rotr((x) ^ Rotr((x) ^ Rotr(x, 9), 11), 2)
+#define SIG1(x)      Rotr((x) ^ Rotr((x) ^ Rotr(x, 14), 5), 6)
+#define GAM0(x)      (Rotr(x, 7) ^ Rotr(x, 18) ^ ((x) >> 3))
+#define GAM1(x)      (Rotr(x, 17) ^ Rotr(x, 19) ^ ((x) >> 10))
+#define CH(x, y, z)  ((z) ^ ((x) & ((y) ^ (z))))
 #define MAJ(x, y, z) ((y) ^ (((x) ^ (y)) & ((y) ^ (z))))
 
 // The first 16 rounds take the message words as loaded; later ones extend the schedule in
 // a 16-word ring.
 #define W_LOAD(i) W[i]
-#define W_NEXT(i) (W[(i) & 15] += GAM1(W[((i) - 2) & 15]) + W[((i) - 7) & 15] + GAM0(W[((i) - 15) & 15]))
-#define ROUND(a, b, c, d, e, f, g, h, i, WX) \
-    h += SIG1(e) + CH(e, f, g) + K[i] + WX(i); \
-    d += h; \
+#define W_NEXT(i) (W[(i)&15] += GAM1(W[((i)-2) & 15]) + W[((i)-7) & 15] + GAM0(W[((i)-15) & 15]))
+#define ROUND(a, b, c, d, e, f, g, h, i, WX)                                                                           \
+    h += SIG1(e) + CH(e, f, g) + K[i] + WX(i);                                                                         \
+    d += h;                                                                                                            \
     h += SIG0(a) + MAJ(a, b, c)
 // Eight rounds rename the working variables instead of moving them.
-#define EIGHT_ROUNDS(i, WX) \
-    ROUND(a, b, c, d, e, f, g, h, (i) + 0, WX); \
-    ROUND(h, a, b, c, d, e, f, g, (i) + 1, WX); \
-    ROUND(g, h, a, b, c, d, e, f, (i) + 2, WX); \
-    ROUND(f, g, h, a, b, c, d, e, (i) + 3, WX); \
-    ROUND(e, f, g, h, a, b, c, d, (i) + 4, WX); \
-    ROUND(d, e, f, g, h, a, b, c, (i) + 5, WX); \
-    ROUND(c, d, e, f, g, h, a, b, (i) + 6, WX); \
+#define EIGHT_ROUNDS(i, WX)                                                                                            \
+    ROUND(a, b, c, d, e, f, g, h, (i) + 0, WX);                                                                        \
+    ROUND(h, a, b, c, d, e, f, g, (i) + 1, WX);                                                                        \
+    ROUND(g, h, a, b, c, d, e, f, (i) + 2, WX);                                                                        \
+    ROUND(f, g, h, a, b, c, d, e, (i) + 3, WX);                                                                        \
+    ROUND(e, f, g, h, a, b, c, d, (i) + 4, WX);                                                                        \
+    ROUND(d, e, f, g, h, a, b, c, (i) + 5, WX);                                                                        \
+    ROUND(c, d, e, f, g, h, a, b, (i) + 6, WX);                                                                        \
     ROUND(b, c, d, e, f, g, h, a, (i) + 7, WX)
 
 void BlocksPortable(DWORD s[8], const BYTE* p, size_t nBlocks)
@@ -71,8 +71,14 @@ void BlocksPortable(DWORD s[8], const BYTE* p, size_t nBlocks)
         EIGHT_ROUNDS(40, W_NEXT);
         EIGHT_ROUNDS(48, W_NEXT);
         EIGHT_ROUNDS(56, W_NEXT);
-        s[0] += a; s[1] += b; s[2] += c; s[3] += d;
-        s[4] += e; s[5] += f; s[6] += g; s[7] += h;
+        s[0] += a;
+        s[1] += b;
+        s[2] += c;
+        s[3] += d;
+        s[4] += e;
+        s[5] += f;
+        s[6] += g;
+        s[7] += h;
     }
 }
 
@@ -84,23 +90,23 @@ void BlocksPortable(DWORD s[8], const BYTE* p, size_t nBlocks)
 
 // Four rounds with message words Wc (rounds 4g..4g+3). Alongside, the schedule: Wn gets its
 // final value (needs Wp as it was), and Wp starts its next one.
-#define NI_ROUNDS4(g, Wp, Wc, Wn) \
-    msg = _mm_add_epi32(Wc, _mm_loadu_si128((const __m128i*)&K[4 * (g)])); \
-    st1 = _mm_sha256rnds2_epu32(st1, st0, msg); \
-    if ((g) >= 3 && (g) <= 14) \
-        Wn = _mm_sha256msg2_epu32(_mm_add_epi32(Wn, _mm_alignr_epi8(Wc, Wp, 4)), Wc); \
-    st0 = _mm_sha256rnds2_epu32(st0, st1, _mm_shuffle_epi32(msg, 0x0E)); \
-    if ((g) >= 1 && (g) <= 12) \
-        Wp = _mm_sha256msg1_epu32(Wp, Wc)
+#define NI_ROUNDS4(g, Wp, Wc, Wn)                                                                                      \
+    msg = _mm_add_epi32(Wc, _mm_loadu_si128((const __m128i*)&K[4 * (g)]));                                             \
+    st1 = _mm_sha256rnds2_epu32(st1, st0, msg);                                                                        \
+    if ((g) >= 3 && (g) <= 14)                                                                                         \
+        Wn = _mm_sha256msg2_epu32(_mm_add_epi32(Wn, _mm_alignr_epi8(Wc, Wp, 4)), Wc);                                  \
+    st0 = _mm_sha256rnds2_epu32(st0, st1, _mm_shuffle_epi32(msg, 0x0E));                                               \
+    if ((g) >= 1 && (g) <= 12)                                                                                         \
+    Wp = _mm_sha256msg1_epu32(Wp, Wc)
 
 SHA_NI_FUNCTION void BlocksShaNi(DWORD s[8], const BYTE* p, size_t nBlocks)
 {
     const __m128i BSWAP = _mm_set_epi64x(0x0c0d0e0f08090a0bull, 0x0405060700010203ull);
     // The instructions keep the state as ABEF and CDGH.
-    __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128((const __m128i*)&s[0]), 0xB1);   // CDAB
-    __m128i st1 = _mm_shuffle_epi32(_mm_loadu_si128((const __m128i*)&s[4]), 0x1B);   // EFGH
-    __m128i st0 = _mm_alignr_epi8(tmp, st1, 8);                                       // ABEF
-    st1 = _mm_blend_epi16(st1, tmp, 0xF0);                                            // CDGH
+    __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128((const __m128i*)&s[0]), 0xB1);  // CDAB
+    __m128i st1 = _mm_shuffle_epi32(_mm_loadu_si128((const __m128i*)&s[4]), 0x1B);  // EFGH
+    __m128i st0 = _mm_alignr_epi8(tmp, st1, 8);                                     // ABEF
+    st1 = _mm_blend_epi16(st1, tmp, 0xF0);                                          // CDGH
     for (; nBlocks; --nBlocks, p += 64) {
         const __m128i abef = st0, cdgh = st1;
         __m128i m0 = _mm_shuffle_epi8(_mm_loadu_si128((const __m128i*)(p + 0)), BSWAP);
@@ -127,10 +133,10 @@ SHA_NI_FUNCTION void BlocksShaNi(DWORD s[8], const BYTE* p, size_t nBlocks)
         st0 = _mm_add_epi32(st0, abef);
         st1 = _mm_add_epi32(st1, cdgh);
     }
-    tmp = _mm_shuffle_epi32(st0, 0x1B);            // FEBA
-    st1 = _mm_shuffle_epi32(st1, 0xB1);            // DCHG
-    st0 = _mm_blend_epi16(tmp, st1, 0xF0);         // DCBA
-    st1 = _mm_alignr_epi8(st1, tmp, 8);            // HGFE
+    tmp = _mm_shuffle_epi32(st0, 0x1B);     // FEBA
+    st1 = _mm_shuffle_epi32(st1, 0xB1);     // DCHG
+    st0 = _mm_blend_epi16(tmp, st1, 0xF0);  // DCBA
+    st1 = _mm_alignr_epi8(st1, tmp, 8);     // HGFE
     _mm_storeu_si128((__m128i*)&s[0], st0);
     _mm_storeu_si128((__m128i*)&s[4], st1);
 }
@@ -162,7 +168,7 @@ BOOL ParseHexT(const CH_T* psz, BYTE abDigest[SHA256_DIGEST_SIZE])
         else if (c >= 'A' && c <= 'F')
             v = c - 'A' + 10;
         else
-            return FALSE;   // also the terminator of a shorter string
+            return FALSE;  // also the terminator of a shorter string
         ab[i / 2] = (BYTE)((i & 1) ? (ab[i / 2] | v) : (v << 4));
     }
     if (psz[SHA256_HEX_CHARS] != 0)
@@ -190,10 +196,7 @@ BOOL FormatHexT(const BYTE abDigest[SHA256_DIGEST_SIZE], CH_T* pszBuf, int cchBu
 
 }  // namespace
 
-CSha256::CSha256()
-{
-    SetPath(PATH_AUTO);
-}
+CSha256::CSha256() { SetPath(PATH_AUTO); }
 
 BOOL CSha256::CpuHasShaNi()
 {
@@ -272,15 +275,9 @@ void CSha256::Final(BYTE abDigest[SHA256_DIGEST_SIZE])
     Init();
 }
 
-BOOL CSha256::ParseHex(LPCWSTR pszHex, BYTE abDigest[SHA256_DIGEST_SIZE])
-{
-    return ParseHexT(pszHex, abDigest);
-}
+BOOL CSha256::ParseHex(LPCWSTR pszHex, BYTE abDigest[SHA256_DIGEST_SIZE]) { return ParseHexT(pszHex, abDigest); }
 
-BOOL CSha256::ParseHex(const char* pszHex, BYTE abDigest[SHA256_DIGEST_SIZE])
-{
-    return ParseHexT(pszHex, abDigest);
-}
+BOOL CSha256::ParseHex(const char* pszHex, BYTE abDigest[SHA256_DIGEST_SIZE]) { return ParseHexT(pszHex, abDigest); }
 
 BOOL CSha256::FormatHex(const BYTE abDigest[SHA256_DIGEST_SIZE], LPWSTR pszBuf, int cchBuf)
 {

@@ -7,14 +7,14 @@
 #include <stddef.h>
 
 #define SHA256_DIGEST_SIZE 32
-#define SHA256_HEX_CHARS   64   // without the terminator
+#define SHA256_HEX_CHARS   64  // without the terminator
 
 class CSha256
 {
 public:
     enum Path { PATH_AUTO, PATH_PORTABLE, PATH_SHA_NI };
 
-    CSha256();   // ready for Update, on the fastest path this processor has
+    CSha256();  // ready for Update, on the fastest path this processor has
 
     // Chooses how blocks are compressed and starts a new digest. FALSE (nothing changed)
     // for PATH_SHA_NI on a processor without the SHA extensions.
@@ -41,7 +41,7 @@ private:
     PFN_BLOCKS m_pfnBlocks;
     Path m_ePath;
     DWORD m_adwState[8];
-    ULONGLONG m_ullBytes;   // message length so far
-    DWORD m_cbPending;      // bytes waiting in m_abPending for a whole block
+    ULONGLONG m_ullBytes;  // message length so far
+    DWORD m_cbPending;     // bytes waiting in m_abPending for a whole block
     BYTE m_abPending[64];
 };

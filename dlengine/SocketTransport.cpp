@@ -9,8 +9,8 @@ static const DWORD kOutSize = 24 * 1024;
 
 CSocketTransport::CSocketTransport(CResolver* pResolver, HANDLE hStop)
     : m_pResolver(pResolver), m_hStop(hStop), m_s(INVALID_SOCKET), m_wPort(0), m_bReused(FALSE),
-      m_bGotResponseByte(FALSE), m_bKeepAlive(FALSE), m_cbInPos(0), m_cbInEnd(0), m_body(BODY_NONE),
-      m_ullRemain(0), m_chunk(CH_SIZE), m_bBodyDone(TRUE)
+      m_bGotResponseByte(FALSE), m_bKeepAlive(FALSE), m_cbInPos(0), m_cbInEnd(0), m_body(BODY_NONE), m_ullRemain(0),
+      m_chunk(CH_SIZE), m_bBodyDone(TRUE)
 {
     m_szHost[0] = '\0';
     m_hEvent = ::WSACreateEvent();
@@ -81,7 +81,7 @@ LONG CSocketTransport::Connect(const CUrl& url)
         SOCKET s = ::socket(list.addrs[i].ss_family, SOCK_STREAM, IPPROTO_TCP);
         if (s == INVALID_SOCKET)
             continue;
-        m_s = s;   // WaitFor and Close work on m_s
+        m_s = s;  // WaitFor and Close work on m_s
         BOOL bConnected = FALSE;
         if (::WSAEventSelect(s, m_hEvent, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) == 0) {
             if (::connect(s, (const sockaddr*)&list.addrs[i], list.anLen[i]) == 0) {
@@ -181,7 +181,7 @@ LONG CSocketTransport::FillIn()
     if (r != DLE_OK)
         return r;
     if (n == 0)
-        return DLE_NETWORK;   // closed in the middle of a head or chunk line
+        return DLE_NETWORK;  // closed in the middle of a head or chunk line
     m_cbInEnd += (DWORD)n;
     return DLE_OK;
 }
@@ -217,7 +217,7 @@ LONG CSocketTransport::ReadHead(CHttpHead* pHead)
         if (r != DLE_OK)
             return r;
         if (pHead->nStatus >= 100 && pHead->nStatus < 200)
-            continue;   // 100 Continue and other interim answers
+            continue;  // 100 Continue and other interim answers
         return DLE_OK;
     }
 }
@@ -252,8 +252,9 @@ LONG CSocketTransport::BuildRequest(const DLRequest& req, int* pcb)
         return DLE_TOO_LONG;
     size_t o = (size_t)n;
     if (req.bRange) {
-        n = req.bOpenEnded ? _snprintf(m_pOut + o, kOutSize - o, "Range: bytes=%I64u-\r\n", req.ullFirst)
-                           : _snprintf(m_pOut + o, kOutSize - o, "Range: bytes=%I64u-%I64u\r\n", req.ullFirst, req.ullLast);
+        n = req.bOpenEnded
+                ? _snprintf(m_pOut + o, kOutSize - o, "Range: bytes=%I64u-\r\n", req.ullFirst)
+                : _snprintf(m_pOut + o, kOutSize - o, "Range: bytes=%I64u-%I64u\r\n", req.ullFirst, req.ullLast);
         if (n < 0)
             return DLE_TOO_LONG;
         o += (size_t)n;
@@ -332,23 +333,15 @@ LONG CSocketTransport::Read(BYTE* p, DWORD cb, DWORD* pcb)
     if (m_body == BODY_LENGTH && m_ullRemain < want)
         want = (DWORD)m_ullRemain;
     DWORD n = 0;
-    if (InAvail() != 0) {
-        n = InAvail() < want ? InAvail() : want;
-        memcpy(p, m_pIn + m_cbInPos, n);
-        m_cbInPos += n;
-    } else {
-        int got = 0;
-        LONG r = RecvSome((char*)p, (int)want, &got);
-        if (r != DLE_OK)
-            return r;
-        if (got == 0) {
-            if (m_body == BODY_LENGTH)
-                return DLE_NETWORK;   // the body ended before its length
-            m_bBodyDone = TRUE;
-            m_bKeepAlive = FALSE;
-            return DLE_OK;
-        }
-        n = (DWORD)got;
+    LONG r = ReadBodyBytes(p, want, &n);
+    if (r != DLE_OK)
+        return r;
+    if (n == 0) {
+        if (m_body == BODY_LENGTH)
+            return DLE_NETWORK;  // the body ended before its length
+        m_bBodyDone = TRUE;
+        m_bKeepAlive = FALSE;
+        return DLE_OK;
     }
     if (m_body == BODY_LENGTH) {
         m_ullRemain -= n;
@@ -359,103 +352,141 @@ LONG CSocketTransport::Read(BYTE* p, DWORD cb, DWORD* pcb)
     return DLE_OK;
 }
 
+// Body bytes from what is already buffered, else straight from the socket into p; *pcb = 0
+// when the server closed the connection.
+LONG CSocketTransport::ReadBodyBytes(BYTE* p, DWORD want, DWORD* pcb)
+{
+    *pcb = 0;
+    if (InAvail() != 0) {
+        DWORD n = InAvail() < want ? InAvail() : want;
+        memcpy(p, m_pIn + m_cbInPos, n);
+        m_cbInPos += n;
+        *pcb = n;
+        return DLE_OK;
+    }
+    int got = 0;
+    LONG r = RecvSome((char*)p, (int)want, &got);
+    if (r == DLE_OK)
+        *pcb = (DWORD)got;
+    return r;
+}
+
 LONG CSocketTransport::ReadChunked(BYTE* p, DWORD cb, DWORD* pcb)
 {
     for (;;) {
-        const char* in = m_pIn + m_cbInPos;
-        DWORD avail = InAvail();
+        LONG r;
         switch (m_chunk) {
         case CH_SIZE:
-        case CH_TRAILER: {
-            const char* eol = (const char*)memchr(in, '\n', avail);
-            if (eol == NULL) {
-                if (avail > 8192)
-                    return DLE_PROTOCOL;
-                LONG r = FillIn();
-                if (r != DLE_OK)
-                    return r;
-                continue;
-            }
-            DWORD cchLine = (DWORD)(eol - in);
-            m_cbInPos += cchLine + 1;
-            if (cchLine != 0 && in[cchLine - 1] == '\r')
-                --cchLine;
-            if (m_chunk == CH_TRAILER) {
-                if (cchLine == 0) {
-                    m_chunk = CH_DONE;
-                    m_bBodyDone = TRUE;
-                    return DLE_OK;
-                }
-                continue;   // trailer fields are not used
-            }
-            ULONGLONG size = 0;
-            DWORD i = 0;
-            for (; i < cchLine; ++i) {
-                char c = in[i];
-                int v = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
-                if (v < 0)
-                    break;
-                if (i >= 15)
-                    return DLE_PROTOCOL;
-                size = size * 16 + (ULONGLONG)v;
-            }
-            if (i == 0 || (i < cchLine && in[i] != ';' && in[i] != ' ' && in[i] != '\t'))
-                return DLE_PROTOCOL;
-            if (size == 0) {
-                m_chunk = CH_TRAILER;
-            } else {
-                m_chunk = CH_DATA;
-                m_ullRemain = size;
-            }
-            continue;
-        }
-        case CH_DATA: {
-            DWORD want = m_ullRemain < cb ? (DWORD)m_ullRemain : cb;
-            DWORD n = 0;
-            if (avail != 0) {
-                n = avail < want ? avail : want;
-                memcpy(p, in, n);
-                m_cbInPos += n;
-            } else {
-                int got = 0;
-                LONG r = RecvSome((char*)p, (int)want, &got);
-                if (r != DLE_OK)
-                    return r;
-                if (got == 0)
-                    return DLE_NETWORK;
-                n = (DWORD)got;
-            }
-            m_ullRemain -= n;
-            if (m_ullRemain == 0)
-                m_chunk = CH_DATA_END;
-            *pcb = n;
-            return DLE_OK;
-        }
+        case CH_TRAILER:
+            r = ReadChunkLine();
+            break;
+        case CH_DATA:
+            return ReadChunkData(p, cb, pcb);
         case CH_DATA_END:
-            if (avail < 2) {
-                if (avail == 1 && in[0] == '\n') {
-                    ++m_cbInPos;
-                    m_chunk = CH_SIZE;
-                    continue;
-                }
-                LONG r = FillIn();
-                if (r != DLE_OK)
-                    return r;
-                continue;
-            }
-            if (in[0] == '\r' && in[1] == '\n')
-                m_cbInPos += 2;
-            else if (in[0] == '\n')
-                m_cbInPos += 1;
-            else
-                return DLE_PROTOCOL;
-            m_chunk = CH_SIZE;
-            continue;
-        case CH_DONE:
+            r = SkipChunkEnd();
+            break;
+        default:  // CH_DONE
             m_bBodyDone = TRUE;
             return DLE_OK;
         }
+        if (r != DLE_OK)
+            return r;
     }
+}
+
+// Hexadecimal digits (at most 15), then the end of the line or an extension.
+static LONG ParseChunkSize(const char* pLine, DWORD cchLine, ULONGLONG* pullSize)
+{
+    ULONGLONG size = 0;
+    DWORD i = 0;
+    for (; i < cchLine; ++i) {
+        char c = pLine[i];
+        int v = (c >= '0' && c <= '9')   ? c - '0'
+                : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                         : -1;
+        if (v < 0)
+            break;
+        if (i >= 15)
+            return DLE_PROTOCOL;
+        size = size * 16 + (ULONGLONG)v;
+    }
+    if (i == 0 || (i < cchLine && pLine[i] != ';' && pLine[i] != ' ' && pLine[i] != '\t'))
+        return DLE_PROTOCOL;
+    *pullSize = size;
+    return DLE_OK;
+}
+
+// A chunk-size line or a trailer line, once it is whole; the state after it.
+LONG CSocketTransport::ReadChunkLine()
+{
+    const char* in = m_pIn + m_cbInPos;
+    DWORD avail = InAvail();
+    const char* eol = (const char*)memchr(in, '\n', avail);
+    if (eol == NULL)
+        return avail > 8192 ? DLE_PROTOCOL : FillIn();
+    DWORD cchLine = (DWORD)(eol - in);
+    m_cbInPos += cchLine + 1;
+    if (cchLine != 0 && in[cchLine - 1] == '\r')
+        --cchLine;
+    if (m_chunk == CH_TRAILER) {
+        // Trailer fields are not used; the blank line ends the body.
+        if (cchLine == 0) {
+            m_chunk = CH_DONE;
+            m_bBodyDone = TRUE;
+        }
+        return DLE_OK;
+    }
+    ULONGLONG size = 0;
+    LONG r = ParseChunkSize(in, cchLine, &size);
+    if (r != DLE_OK)
+        return r;
+    if (size == 0) {
+        m_chunk = CH_TRAILER;
+    } else {
+        m_chunk = CH_DATA;
+        m_ullRemain = size;
+    }
+    return DLE_OK;
+}
+
+LONG CSocketTransport::ReadChunkData(BYTE* p, DWORD cb, DWORD* pcb)
+{
+    DWORD want = m_ullRemain < cb ? (DWORD)m_ullRemain : cb;
+    DWORD n = 0;
+    LONG r = ReadBodyBytes(p, want, &n);
+    if (r != DLE_OK)
+        return r;
+    if (n == 0)
+        return DLE_NETWORK;  // closed inside a chunk
+    m_ullRemain -= n;
+    if (m_ullRemain == 0)
+        m_chunk = CH_DATA_END;
+    *pcb = n;
+    return DLE_OK;
+}
+
+// The line break after a chunk's data.
+LONG CSocketTransport::SkipChunkEnd()
+{
+    const char* in = m_pIn + m_cbInPos;
+    DWORD avail = InAvail();
+    if (avail < 2) {
+        if (avail == 1 && in[0] == '\n') {
+            ++m_cbInPos;
+            m_chunk = CH_SIZE;
+            return DLE_OK;
+        }
+        return FillIn();
+    }
+    if (in[0] == '\r' && in[1] == '\n')
+        m_cbInPos += 2;
+    else if (in[0] == '\n')
+        m_cbInPos += 1;
+    else
+        return DLE_PROTOCOL;
+    m_chunk = CH_SIZE;
+    return DLE_OK;
 }
 
 void CSocketTransport::FinishResponse()

@@ -25,29 +25,33 @@ private:
 
     LONG Connect(const CUrl& url);
     LONG SendAll(const char* p, int cb);
-    LONG RecvSome(char* p, int cb, int* pcb);   // *pcb = 0 at end of stream
+    LONG RecvSome(char* p, int cb, int* pcb);  // *pcb = 0 at end of stream
     LONG WaitFor(long lEvents, DWORD dwDeadline);
-    LONG FillIn();                              // more bytes into m_pIn; DLE_NETWORK at EOF
+    LONG FillIn();  // more bytes into m_pIn; DLE_NETWORK at EOF
     LONG ReadHead(CHttpHead* pHead);
+    LONG ReadBodyBytes(BYTE* p, DWORD want, DWORD* pcb);  // buffered bytes first, else recv
     LONG ReadChunked(BYTE* p, DWORD cb, DWORD* pcb);
+    LONG ReadChunkLine();
+    LONG ReadChunkData(BYTE* p, DWORD cb, DWORD* pcb);
+    LONG SkipChunkEnd();
     LONG BuildRequest(const DLRequest& req, int* pcb);
     DWORD InAvail() const { return m_cbInEnd - m_cbInPos; }
 
-    CResolver* m_pResolver;   // not owned
-    HANDLE m_hStop;           // not owned
+    CResolver* m_pResolver;  // not owned
+    HANDLE m_hStop;          // not owned
     SOCKET m_s;
-    WSAEVENT m_hEvent;        // owned
+    WSAEVENT m_hEvent;  // owned
     char m_szHost[CUrl::MAX_HOST + 1];
     WORD m_wPort;
     BOOL m_bReused;
     BOOL m_bGotResponseByte;
-    BOOL m_bKeepAlive;        // the current response lets the connection be reused
-    char* m_pIn;              // owned: bytes received but not yet consumed
+    BOOL m_bKeepAlive;  // the current response lets the connection be reused
+    char* m_pIn;        // owned: bytes received but not yet consumed
     DWORD m_cbInPos;
     DWORD m_cbInEnd;
-    char* m_pOut;             // owned: request text
+    char* m_pOut;  // owned: request text
     Body m_body;
-    ULONGLONG m_ullRemain;    // BODY_LENGTH: bytes left; BODY_CHUNKED: left in this chunk
+    ULONGLONG m_ullRemain;  // BODY_LENGTH: bytes left; BODY_CHUNKED: left in this chunk
     Chunk m_chunk;
     BOOL m_bBodyDone;
 };

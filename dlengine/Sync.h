@@ -27,17 +27,11 @@ public:
 private:
     CAutoLock(const CAutoLock&);
     CAutoLock& operator=(const CAutoLock&);
-    CCritSec& m_cs;   // not owned
+    CCritSec& m_cs;  // not owned
 };
 
 // Sleeps up to dwMs; FALSE when hStop was signalled first.
-inline BOOL SleepUnlessStopped(HANDLE hStop, DWORD dwMs)
-{
-    return ::WaitForSingleObject(hStop, dwMs) == WAIT_TIMEOUT;
-}
+inline BOOL SleepUnlessStopped(HANDLE hStop, DWORD dwMs) { return ::WaitForSingleObject(hStop, dwMs) == WAIT_TIMEOUT; }
 
 // Milliseconds elapsed since dwStart (GetTickCount), correct across the 49-day wrap.
-inline DWORD TicksSince(DWORD dwStart)
-{
-    return ::GetTickCount() - dwStart;
-}
+inline DWORD TicksSince(DWORD dwStart) { return ::GetTickCount() - dwStart; }

@@ -9,12 +9,12 @@
 
 struct DLRequest
 {
-    const CUrl* pUrl;           // not owned
+    const CUrl* pUrl;  // not owned
     BOOL bRange;
     ULONGLONG ullFirst;
-    ULONGLONG ullLast;          // inclusive; ignored when bOpenEnded
-    BOOL bOpenEnded;            // "bytes=first-"
-    const char* pszReferrer;    // not owned; sanitised UTF-8, may be null
+    ULONGLONG ullLast;        // inclusive; ignored when bOpenEnded
+    BOOL bOpenEnded;          // "bytes=first-"
+    const char* pszReferrer;  // not owned; sanitised UTF-8, may be null
 };
 
 class CTransport

@@ -6,8 +6,7 @@
 
 static const char kHex[] = "0123456789ABCDEF";
 
-CUrl::CUrl()
-    : m_bSecure(FALSE), m_bIPv6(FALSE), m_wPort(80)
+CUrl::CUrl() : m_bSecure(FALSE), m_bIPv6(FALSE), m_wPort(80)
 {
     m_szHost[0] = '\0';
     lstrcpynA(m_szTarget, "/", sizeof(m_szTarget));
@@ -21,8 +20,8 @@ static BOOL StartsWithNoCase(const char* p, size_t cch, const char* prefix)
 
 static BOOL IsHostChar(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_';
 }
 
 LONG CUrl::Parse(LPCWSTR pszUrl)
@@ -38,103 +37,149 @@ LONG CUrl::Parse(LPCWSTR pszUrl)
     return ParseUtf8(szUtf8, (size_t)n);
 }
 
-LONG CUrl::ParseUtf8(const char* p, size_t cch)
+// Surrounding blanks are common in copied addresses.
+static void TrimBlanks(const char** pp, size_t* pcch)
 {
-    // Surrounding blanks are common in copied addresses.
+    const char* p = *pp;
+    size_t cch = *pcch;
     while (cch != 0 && (*p == ' ' || *p == '\t')) {
         ++p;
         --cch;
     }
     while (cch != 0 && (p[cch - 1] == ' ' || p[cch - 1] == '\t' || p[cch - 1] == '\r' || p[cch - 1] == '\n'))
         --cch;
+    *pp = p;
+    *pcch = cch;
+}
 
-    if (StartsWithNoCase(p, cch, "http://")) {
-        m_bSecure = FALSE;
-        m_wPort = 80;
-        p += 7;
-        cch -= 7;
-    } else if (StartsWithNoCase(p, cch, "https://")) {
-        m_bSecure = TRUE;
-        m_wPort = 443;
-        p += 8;
-        cch -= 8;
-    } else {
-        return DLE_UNSUPPORTED_URL;
-    }
-
+LONG CUrl::ParseUtf8(const char* p, size_t cch)
+{
+    TrimBlanks(&p, &cch);
+    LONG r = ParseScheme(&p, &cch);
+    if (r != DLE_OK)
+        return r;
     size_t cchAuth = 0;
     while (cchAuth < cch && p[cchAuth] != '/' && p[cchAuth] != '?' && p[cchAuth] != '#')
         ++cchAuth;
-    if (memchr(p, '@', cchAuth) != NULL)
-        return DLE_UNSUPPORTED_URL;   // credentials in addresses are not supported
+    r = ParseAuthority(p, cchAuth);
+    if (r != DLE_OK)
+        return r;
+    return EncodeTarget(p + cchAuth, cch - cchAuth);
+}
 
-    const char* host = p;
-    size_t cchHost = cchAuth;
-    const char* port = NULL;
-    size_t cchPort = 0;
-    m_bIPv6 = FALSE;
-    if (cchAuth != 0 && p[0] == '[') {
-        const char* close = (const char*)memchr(p, ']', cchAuth);
-        if (close == NULL)
-            return DLE_UNSUPPORTED_URL;
-        host = p + 1;
-        cchHost = (size_t)(close - host);
-        for (size_t i = 0; i < cchHost; ++i) {
-            char c = host[i];
-            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' || c == '.'))
-                return DLE_UNSUPPORTED_URL;
-        }
-        m_bIPv6 = TRUE;
-        const char* after = close + 1;
-        size_t rest = cchAuth - (size_t)(after - p);
-        if (rest != 0) {
-            if (*after != ':')
-                return DLE_UNSUPPORTED_URL;
-            port = after + 1;
-            cchPort = rest - 1;
-        }
+LONG CUrl::ParseScheme(const char** pp, size_t* pcch)
+{
+    size_t cchScheme;
+    if (StartsWithNoCase(*pp, *pcch, "http://")) {
+        m_bSecure = FALSE;
+        m_wPort = 80;
+        cchScheme = 7;
+    } else if (StartsWithNoCase(*pp, *pcch, "https://")) {
+        m_bSecure = TRUE;
+        m_wPort = 443;
+        cchScheme = 8;
     } else {
+        return DLE_UNSUPPORTED_URL;
+    }
+    *pp += cchScheme;
+    *pcch -= cchScheme;
+    return DLE_OK;
+}
+
+// "host", "host:port", "[v6]" or "[v6]:port": the host and port text, unchecked except for
+// the bracketed literal's characters (*pbIPv6 once they pass).
+static LONG SplitAuthority(const char* p, size_t cchAuth, const char** pHost, size_t* pcchHost, const char** pPort,
+                           size_t* pcchPort, BOOL* pbIPv6)
+{
+    *pHost = p;
+    *pcchHost = cchAuth;
+    *pPort = NULL;
+    *pcchPort = 0;
+    *pbIPv6 = FALSE;
+    if (cchAuth == 0 || p[0] != '[') {
         const char* colon = (const char*)memchr(p, ':', cchAuth);
         if (colon != NULL) {
-            cchHost = (size_t)(colon - p);
-            port = colon + 1;
-            cchPort = cchAuth - cchHost - 1;
+            *pcchHost = (size_t)(colon - p);
+            *pPort = colon + 1;
+            *pcchPort = cchAuth - *pcchHost - 1;
         }
-        for (size_t i = 0; i < cchHost; ++i) {
-            if (!IsHostChar(host[i]))
-                return DLE_UNSUPPORTED_URL;
-        }
+        return DLE_OK;
+    }
+    const char* close = (const char*)memchr(p, ']', cchAuth);
+    if (close == NULL)
+        return DLE_UNSUPPORTED_URL;
+    *pHost = p + 1;
+    *pcchHost = (size_t)(close - *pHost);
+    for (size_t i = 0; i < *pcchHost; ++i) {
+        char c = (*pHost)[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' || c == '.'))
+            return DLE_UNSUPPORTED_URL;
+    }
+    *pbIPv6 = TRUE;
+    const char* after = close + 1;
+    size_t rest = cchAuth - (size_t)(after - p);
+    if (rest != 0) {
+        if (*after != ':')
+            return DLE_UNSUPPORTED_URL;
+        *pPort = after + 1;
+        *pcchPort = rest - 1;
+    }
+    return DLE_OK;
+}
+
+// Decimal 1 to 65535, at most five digits.
+static BOOL ParsePort(const char* p, size_t cch, WORD* pwPort)
+{
+    if (cch > 5)
+        return FALSE;
+    DWORD v = 0;
+    for (size_t i = 0; i < cch; ++i) {
+        if (p[i] < '0' || p[i] > '9')
+            return FALSE;
+        v = v * 10 + (DWORD)(p[i] - '0');
+    }
+    if (v == 0 || v > 65535)
+        return FALSE;
+    *pwPort = (WORD)v;
+    return TRUE;
+}
+
+LONG CUrl::ParseAuthority(const char* p, size_t cchAuth)
+{
+    if (memchr(p, '@', cchAuth) != NULL)
+        return DLE_UNSUPPORTED_URL;  // credentials in addresses are not supported
+    const char* host;
+    const char* port;
+    size_t cchHost, cchPort;
+    BOOL bIPv6 = FALSE;
+    LONG r = SplitAuthority(p, cchAuth, &host, &cchHost, &port, &cchPort, &bIPv6);
+    m_bIPv6 = bIPv6;
+    if (r != DLE_OK)
+        return r;
+    for (size_t i = 0; !bIPv6 && i < cchHost; ++i) {
+        if (!IsHostChar(host[i]))
+            return DLE_UNSUPPORTED_URL;
     }
     if (cchHost == 0 || cchHost > MAX_HOST)
         return DLE_UNSUPPORTED_URL;
     memcpy(m_szHost, host, cchHost);
     m_szHost[cchHost] = '\0';
+    if (port != NULL && cchPort != 0 && !ParsePort(port, cchPort, &m_wPort))
+        return DLE_UNSUPPORTED_URL;
+    return DLE_OK;
+}
 
-    if (port != NULL && cchPort != 0) {
-        if (cchPort > 5)
-            return DLE_UNSUPPORTED_URL;
-        DWORD v = 0;
-        for (size_t i = 0; i < cchPort; ++i) {
-            if (port[i] < '0' || port[i] > '9')
-                return DLE_UNSUPPORTED_URL;
-            v = v * 10 + (DWORD)(port[i] - '0');
-        }
-        if (v == 0 || v > 65535)
-            return DLE_UNSUPPORTED_URL;
-        m_wPort = (WORD)v;
-    }
-
-    // The request target: everything up to the fragment, with bytes that may not appear in
-    // a request line percent-encoded (existing escapes are kept as they are).
-    const char* path = p + cchAuth;
-    size_t cchPath = cch - cchAuth;
+// The request target: everything up to the fragment, with bytes that may not appear in a
+// request line percent-encoded (existing escapes are kept as they are).
+LONG CUrl::EncodeTarget(const char* path, size_t cchPath)
+{
     size_t o = 0;
     if (cchPath == 0 || path[0] != '/')
         m_szTarget[o++] = '/';
     for (size_t i = 0; i < cchPath && path[i] != '#'; ++i) {
         unsigned char c = (unsigned char)path[i];
-        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' ||
-            c == '`' || c == '{' || c == '|' || c == '}') {
+        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
+            c == '{' || c == '|' || c == '}') {
             if (o + 3 > MAX_TARGET)
                 return DLE_TOO_LONG;
             m_szTarget[o++] = '%';
@@ -207,4 +252,9 @@ LONG CUrl::Resolve(const char* pszLocation, CUrl* pOut) const
     LONG r = pOut->ParseUtf8(psz, strlen(psz));
     free(psz);
     return r == DLE_OK ? DLE_OK : DLE_REDIRECTS;
+}
+
+BOOL CUrl::SameAddress(const CUrl& other) const
+{
+    return SameOrigin(other) && strcmp(m_szTarget, other.m_szTarget) == 0;
 }

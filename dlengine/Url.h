@@ -18,14 +18,20 @@ public:
     LONG Resolve(const char* pszLocation, CUrl* pOut) const;
 
     BOOL IsSecure() const { return m_bSecure; }
-    const char* Host() const { return m_szHost; }     // without brackets for IPv6 literals
+    const char* Host() const { return m_szHost; }  // without brackets for IPv6 literals
     WORD Port() const { return m_wPort; }
     const char* Target() const { return m_szTarget; }
     // "host" or "host:port" for the Host header ("[v6]" bracketed).
     void HostHeader(char* psz, size_t cch) const;
     BOOL SameOrigin(const CUrl& other) const;
+    BOOL SameAddress(const CUrl& other) const;
 
 private:
+    // The steps of ParseUtf8: each consumes or stores its piece.
+    LONG ParseScheme(const char** pp, size_t* pcch);
+    LONG ParseAuthority(const char* p, size_t cchAuth);
+    LONG EncodeTarget(const char* path, size_t cchPath);
+
     BOOL m_bSecure;
     BOOL m_bIPv6;
     WORD m_wPort;

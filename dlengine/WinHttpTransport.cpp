@@ -6,17 +6,18 @@
 using namespace dl;
 
 static const DWORD kCallbackFlags = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES;
-static const DWORD kAwaitSlackMs = 10 * 1000;   // beyond WinHTTP's own time-outs
+static const DWORD kAwaitSlackMs = 10 * 1000;  // beyond WinHTTP's own time-outs
 
 HINTERNET CWinHttpTransport::OpenSession(LPCWSTR pszProxy, LPCWSTR pszBypass)
 {
     WCHAR szAgent[64];
     ::MultiByteToWideChar(CP_ACP, 0, USER_AGENT, -1, szAgent, 64);
     BOOL bProxy = pszProxy != NULL && pszProxy[0] != L'\0';
-    HINTERNET h = ::WinHttpOpen(szAgent, bProxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
-                                bProxy ? pszProxy : WINHTTP_NO_PROXY_NAME,
-                                (bProxy && pszBypass != NULL && pszBypass[0] != L'\0') ? pszBypass : WINHTTP_NO_PROXY_BYPASS,
-                                WINHTTP_FLAG_ASYNC);
+    HINTERNET h =
+        ::WinHttpOpen(szAgent, bProxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
+                      bProxy ? pszProxy : WINHTTP_NO_PROXY_NAME,
+                      (bProxy && pszBypass != NULL && pszBypass[0] != L'\0') ? pszBypass : WINHTTP_NO_PROXY_BYPASS,
+                      WINHTTP_FLAG_ASYNC);
     if (h == NULL)
         return NULL;
     ::WinHttpSetTimeouts(h, 0, CONNECT_TIMEOUT_MS, IO_TIMEOUT_MS, IO_TIMEOUT_MS);
@@ -28,8 +29,8 @@ HINTERNET CWinHttpTransport::OpenSession(LPCWSTR pszProxy, LPCWSTR pszBypass)
 }
 
 CWinHttpTransport::CWinHttpTransport(HINTERNET hSession, HANDLE hStop)
-    : m_hSession(hSession), m_hStop(hStop), m_hConnect(NULL), m_hRequest(NULL), m_wPort(0), m_lError(0),
-      m_cbRead(0), m_cbBufPos(0), m_cbBufEnd(0), m_bBodyDone(TRUE), m_bAbandoned(FALSE)
+    : m_hSession(hSession), m_hStop(hStop), m_hConnect(NULL), m_hRequest(NULL), m_wPort(0), m_lError(0), m_cbRead(0),
+      m_cbBufPos(0), m_cbBufEnd(0), m_bBodyDone(TRUE), m_bAbandoned(FALSE)
 {
     m_szHost[0] = '\0';
     m_hDone = ::CreateEventW(NULL, FALSE, FALSE, NULL);
@@ -51,7 +52,7 @@ void CALLBACK CWinHttpTransport::Callback(HINTERNET, DWORD_PTR dwContext, DWORD 
 {
     CWinHttpTransport* pThis = (CWinHttpTransport*)dwContext;
     if (pThis == NULL)
-        return;   // the session's and connections' own notices
+        return;  // the session's and connections' own notices
     switch (dwStatus) {
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
@@ -65,7 +66,8 @@ void CALLBACK CWinHttpTransport::Callback(HINTERNET, DWORD_PTR dwContext, DWORD 
         break;
     case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR: {
         const WINHTTP_ASYNC_RESULT* pResult = (const WINHTTP_ASYNC_RESULT*)pvInfo;
-        pThis->m_lError = pResult != NULL && pResult->dwError != 0 ? (LONG)pResult->dwError : ERROR_WINHTTP_INTERNAL_ERROR;
+        pThis->m_lError =
+            pResult != NULL && pResult->dwError != 0 ? (LONG)pResult->dwError : ERROR_WINHTTP_INTERNAL_ERROR;
         ::SetEvent(pThis->m_hDone);
         break;
     }
@@ -159,7 +161,11 @@ LONG CWinHttpTransport::QueryHeads(CHttpHead* pHead)
     pHead->nStatus = (int)dwStatus;
     pHead->bHttp11 = TRUE;
 
-    static const struct { DWORD dwQuery; const char* pszName; } kFields[] = {
+    static const struct
+    {
+        DWORD dwQuery;
+        const char* pszName;
+    } kFields[] = {
         { WINHTTP_QUERY_CONTENT_LENGTH, "Content-Length" },
         { WINHTTP_QUERY_CONTENT_RANGE, "Content-Range" },
         { WINHTTP_QUERY_ETAG, "ETag" },
@@ -191,41 +197,71 @@ LONG CWinHttpTransport::Request(const DLRequest& req, CHttpHead* pHead)
     if (m_hDone == NULL || m_hClosed == NULL || m_pBuf == NULL || m_hSession == NULL)
         return DLE_NO_RESOURCES;
     CloseRequest();
-    const CUrl& url = *req.pUrl;
+    LONG r = ConnectTo(*req.pUrl);
+    if (r != DLE_OK)
+        return r;
+    r = SendRequest(req);
+    if (r == DLE_OK)
+        r = ReceiveHead(pHead);
+    if (r != DLE_OK)
+        CloseRequest();
+    m_bBodyDone = r != DLE_OK || pHead->nStatus == 204 || pHead->nStatus == 304;
+    m_cbBufPos = m_cbBufEnd = 0;
+    return r;
+}
+
+// The connection handle for the address's host and port, kept while they stay the same.
+LONG CWinHttpTransport::ConnectTo(const CUrl& url)
+{
     if (m_hConnect != NULL && (m_wPort != url.Port() || lstrcmpiA(m_szHost, url.Host()) != 0))
         Close();
-    if (m_hConnect == NULL) {
-        WCHAR szHost[CUrl::MAX_HOST + 1];
-        Widen(url.Host(), szHost, CUrl::MAX_HOST + 1);
-        m_hConnect = ::WinHttpConnect(m_hSession, szHost, url.Port(), 0);
-        if (m_hConnect == NULL)
-            return MapError(::GetLastError());
-        lstrcpynA(m_szHost, url.Host(), sizeof(m_szHost));
-        m_wPort = url.Port();
-    }
+    if (m_hConnect != NULL)
+        return DLE_OK;
+    WCHAR szHost[CUrl::MAX_HOST + 1];
+    Widen(url.Host(), szHost, CUrl::MAX_HOST + 1);
+    m_hConnect = ::WinHttpConnect(m_hSession, szHost, url.Port(), 0);
+    if (m_hConnect == NULL)
+        return MapError(::GetLastError());
+    lstrcpynA(m_szHost, url.Host(), sizeof(m_szHost));
+    m_wPort = url.Port();
+    return DLE_OK;
+}
 
+// The request's own header lines: identity coding, the range, the referrer (ASCII only:
+// anything else would be refused or mangled).
+static void BuildHeaders(const DLRequest& req, WCHAR* pszHeaders, int cchHeaders)
+{
+    int o = _snwprintf(pszHeaders, cchHeaders, L"Accept-Encoding: identity\r\n");
+    if (req.bRange)
+        o += req.bOpenEnded ? _snwprintf(pszHeaders + o, cchHeaders - o, L"Range: bytes=%I64u-\r\n", req.ullFirst)
+                            : _snwprintf(pszHeaders + o, cchHeaders - o, L"Range: bytes=%I64u-%I64u\r\n", req.ullFirst,
+                                         req.ullLast);
+    if (req.pszReferrer != NULL && req.pszReferrer[0] != '\0') {
+        o += _snwprintf(pszHeaders + o, cchHeaders - o, L"Referer: ");
+        for (const char* p = req.pszReferrer; *p && o < cchHeaders - 8; ++p) {
+            unsigned char c = (unsigned char)*p;
+            if (c >= 0x21 && c < 0x7F)
+                pszHeaders[o++] = (WCHAR)c;
+        }
+        o += _snwprintf(pszHeaders + o, cchHeaders - o, L"\r\n");
+    }
+    pszHeaders[cchHeaders - 1] = L'\0';
+}
+
+// Opens the request handle (redirects left to the engine, which follows them bounded) and
+// sends the request.
+LONG CWinHttpTransport::SendRequest(const DLRequest& req)
+{
+    const int cchHeaders = 16 * 1024;
     WCHAR* pszTarget = (WCHAR*)malloc((CUrl::MAX_TARGET + 1) * sizeof(WCHAR));
-    WCHAR* pszHeaders = (WCHAR*)malloc(16 * 1024 * sizeof(WCHAR));
+    WCHAR* pszHeaders = (WCHAR*)malloc(cchHeaders * sizeof(WCHAR));
     LONG r = DLE_NO_RESOURCES;
     if (pszTarget != NULL && pszHeaders != NULL) {
+        const CUrl& url = *req.pUrl;
         Widen(url.Target(), pszTarget, CUrl::MAX_TARGET + 1);
-        int o = _snwprintf(pszHeaders, 16 * 1024, L"Accept-Encoding: identity\r\n");
-        if (req.bRange)
-            o += req.bOpenEnded ? _snwprintf(pszHeaders + o, 16 * 1024 - o, L"Range: bytes=%I64u-\r\n", req.ullFirst)
-                                : _snwprintf(pszHeaders + o, 16 * 1024 - o, L"Range: bytes=%I64u-%I64u\r\n", req.ullFirst, req.ullLast);
-        if (req.pszReferrer != NULL && req.pszReferrer[0] != '\0') {
-            o += _snwprintf(pszHeaders + o, 16 * 1024 - o, L"Referer: ");
-            // Header text is ASCII; anything else would be refused or mangled.
-            for (const char* p = req.pszReferrer; *p && o < 16 * 1024 - 8; ++p) {
-                unsigned char c = (unsigned char)*p;
-                if (c >= 0x21 && c < 0x7F)
-                    pszHeaders[o++] = (WCHAR)c;
-            }
-            o += _snwprintf(pszHeaders + o, 16 * 1024 - o, L"\r\n");
-        }
-        pszHeaders[16 * 1024 - 1] = L'\0';
-
-        DWORD dwFlags = WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY | (url.IsSecure() ? WINHTTP_FLAG_SECURE : 0);
+        BuildHeaders(req, pszHeaders, cchHeaders);
+        DWORD dwFlags = WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY |
+                        (url.IsSecure() ? WINHTTP_FLAG_SECURE : 0);
         m_hRequest = ::WinHttpOpenRequest(m_hConnect, L"GET", pszTarget, NULL, WINHTTP_NO_REFERER,
                                           WINHTTP_DEFAULT_ACCEPT_TYPES, dwFlags);
         if (m_hRequest == NULL) {
@@ -233,28 +269,24 @@ LONG CWinHttpTransport::Request(const DLRequest& req, CHttpHead* pHead)
         } else {
             DWORD_PTR ctx = (DWORD_PTR)this;
             ::WinHttpSetOption(m_hRequest, WINHTTP_OPTION_CONTEXT_VALUE, &ctx, sizeof(ctx));
-            DWORD dwNoRedirects = WINHTTP_DISABLE_REDIRECTS;   // the engine follows them itself, bounded
+            DWORD dwNoRedirects = WINHTTP_DISABLE_REDIRECTS;
             ::WinHttpSetOption(m_hRequest, WINHTTP_OPTION_DISABLE_FEATURE, &dwNoRedirects, sizeof(dwNoRedirects));
             ::ResetEvent(m_hDone);
-            if (!::WinHttpSendRequest(m_hRequest, pszHeaders, (DWORD)-1L, WINHTTP_NO_REQUEST_DATA, 0, 0, ctx))
-                r = MapError(::GetLastError());
-            else
-                r = Await();
-            if (r == DLE_OK) {
-                ::ResetEvent(m_hDone);
-                r = ::WinHttpReceiveResponse(m_hRequest, NULL) ? Await() : MapError(::GetLastError());
-            }
-            if (r == DLE_OK)
-                r = QueryHeads(pHead);
-            if (r != DLE_OK)
-                CloseRequest();
+            r = ::WinHttpSendRequest(m_hRequest, pszHeaders, (DWORD)-1L, WINHTTP_NO_REQUEST_DATA, 0, 0, ctx)
+                    ? Await()
+                    : MapError(::GetLastError());
         }
     }
     free(pszTarget);
     free(pszHeaders);
-    m_bBodyDone = r != DLE_OK || pHead->nStatus == 204 || pHead->nStatus == 304;
-    m_cbBufPos = m_cbBufEnd = 0;
     return r;
+}
+
+LONG CWinHttpTransport::ReceiveHead(CHttpHead* pHead)
+{
+    ::ResetEvent(m_hDone);
+    LONG r = ::WinHttpReceiveResponse(m_hRequest, NULL) ? Await() : MapError(::GetLastError());
+    return r == DLE_OK ? QueryHeads(pHead) : r;
 }
 
 LONG CWinHttpTransport::Read(BYTE* p, DWORD cb, DWORD* pcb)

@@ -4,7 +4,7 @@
 #include <string.h>
 
 static const BYTE kMagic[4] = { 'K', 'V', 'D', 'L' };
-static const DWORD kFixedHead = 4 + 4 + 4 + 8 + 4 + 5 * 4;   // magic .. range count
+static const DWORD kFixedHead = 4 + 4 + 4 + 8 + 4 + 5 * 4;  // magic .. range count
 static const DWORD kMaxRecord = 1024 * 1024 + 64 * 1024;
 
 LONG MapFileError(DWORD dwWin32Error, LONG lDefault)
@@ -12,10 +12,7 @@ LONG MapFileError(DWORD dwWin32Error, LONG lDefault)
     return (dwWin32Error == ERROR_DISK_FULL || dwWin32Error == ERROR_HANDLE_DISK_FULL) ? DLE_DISK_FULL : lDefault;
 }
 
-CWorkRecord::CWorkRecord()
-{
-    Reset();
-}
+CWorkRecord::CWorkRecord() { Reset(); }
 
 void CWorkRecord::Reset()
 {
@@ -26,6 +23,9 @@ void CWorkRecord::Reset()
     szETag[0] = '\0';
     szLastModified[0] = '\0';
     ranges.Clear();
+    nMirrors = 0;
+    ullExpected = 0;
+    ZeroMemory(abSha256, sizeof(abSha256));
 }
 
 namespace {
@@ -34,9 +34,22 @@ class CWriter
 {
 public:
     CWriter(BYTE* p) : m_p(p), m_o(0) {}
-    void U32(DWORD v) { memcpy(m_p + m_o, &v, 4); m_o += 4; }
-    void U64(ULONGLONG v) { memcpy(m_p + m_o, &v, 8); m_o += 8; }
-    void Bytes(const void* p, DWORD cb) { if (cb) memcpy(m_p + m_o, p, cb); m_o += cb; }
+    void U32(DWORD v)
+    {
+        memcpy(m_p + m_o, &v, 4);
+        m_o += 4;
+    }
+    void U64(ULONGLONG v)
+    {
+        memcpy(m_p + m_o, &v, 8);
+        m_o += 8;
+    }
+    void Bytes(const void* p, DWORD cb)
+    {
+        if (cb)
+            memcpy(m_p + m_o, p, cb);
+        m_o += cb;
+    }
     DWORD Size() const { return m_o; }
 
 private:
@@ -50,6 +63,7 @@ public:
     CReader(const BYTE* p, DWORD cb) : m_p(p), m_cb(cb), m_o(0) {}
     BOOL U32(DWORD* pv) { return Bytes(pv, 4); }
     BOOL U64(ULONGLONG* pv) { return Bytes(pv, 8); }
+    BOOL AtEnd() const { return m_o == m_cb; }
     BOOL Bytes(void* p, DWORD cb)
     {
         if (cb > m_cb - m_o)
@@ -77,7 +91,11 @@ BOOL CWorkRecord::Serialize(BYTE** ppData, DWORD* pcb) const
     DWORD nRanges = ranges.Count();
     if (nRanges > MAX_RANGES)
         return FALSE;
-    DWORD cb = kFixedHead + (cchUrl + cchRef) * 2 + cbTag + cbLm + nRanges * 16 + 4;
+    DWORD cchMirrors = 0;
+    for (int i = 0; i < nMirrors; ++i)
+        cchMirrors += (DWORD)lstrlenW(aszMirrors[i]);
+    DWORD cb = kFixedHead + (cchUrl + cchRef) * 2 + cbTag + cbLm + nRanges * 16 + 4 + nMirrors * 4 + cchMirrors * 2 +
+               8 + 32 + 4;
     BYTE* p = (BYTE*)malloc(cb);
     if (p == NULL)
         return FALSE;
@@ -100,6 +118,14 @@ BOOL CWorkRecord::Serialize(BYTE** ppData, DWORD* pcb) const
         w.U64(ranges.At(i).ullBegin);
         w.U64(ranges.At(i).ullEnd);
     }
+    w.U32((DWORD)nMirrors);
+    for (int i = 0; i < nMirrors; ++i) {
+        DWORD cch = (DWORD)lstrlenW(aszMirrors[i]);
+        w.U32(cch);
+        w.Bytes(aszMirrors[i], cch * 2);
+    }
+    w.U64(ullExpected);
+    w.Bytes(abSha256, 32);
     w.U32((DWORD)crc32(0L, p, w.Size()));
     *ppData = p;
     *pcb = cb;
@@ -129,11 +155,13 @@ LONG CWorkRecord::Parse(const BYTE* p, DWORD cb)
     r.U32(&cbTag);
     r.U32(&cbLm);
     r.U32(&nRanges);
-    if (memcmp(magic, kMagic, 4) != 0 || version != VERSION || cbRecord != cb)
+    if (memcmp(magic, kMagic, 4) != 0 || (version != 1 && version != VERSION) || cbRecord != cb)
         return DLE_WORKFILE_CORRUPT;
     if (cchUrl == 0 || cchUrl > DL_MAX_URL || cchRef > DL_MAX_URL || cbTag >= sizeof(szETag) ||
-        cbLm >= sizeof(szLastModified) || nRanges > MAX_RANGES ||
-        kFixedHead + (cchUrl + cchRef) * 2 + cbTag + cbLm + nRanges * 16 + 4 != cb)
+        cbLm >= sizeof(szLastModified) || nRanges > MAX_RANGES)
+        return DLE_WORKFILE_CORRUPT;
+    DWORD cbCore = kFixedHead + (cchUrl + cchRef) * 2 + cbTag + cbLm + nRanges * 16 + 4;
+    if (version == 1 ? cbCore != cb : cbCore + 4 + 8 + 32 > cb)
         return DLE_WORKFILE_CORRUPT;
     r.Bytes(szUrl, cchUrl * 2);
     szUrl[cchUrl] = L'\0';
@@ -159,6 +187,23 @@ LONG CWorkRecord::Parse(const BYTE* p, DWORD cb)
             return DLE_NO_RESOURCES;
         prevEnd = e;
     }
+    if (version == 1)
+        return DLE_OK;
+    DWORD n = 0;
+    r.U32(&n);
+    if (n > DL_MAX_MIRRORS)
+        return DLE_WORKFILE_CORRUPT;
+    for (DWORD i = 0; i < n; ++i) {
+        DWORD cch = 0;
+        if (!r.U32(&cch) || cch == 0 || cch > DL_MAX_URL || !r.Bytes(aszMirrors[i], cch * 2))
+            return DLE_WORKFILE_CORRUPT;
+        aszMirrors[i][cch] = L'\0';
+        if (lstrlenW(aszMirrors[i]) != (int)cch)
+            return DLE_WORKFILE_CORRUPT;
+    }
+    nMirrors = (int)n;
+    if (!r.U64(&ullExpected) || !r.Bytes(abSha256, 32) || !r.AtEnd())
+        return DLE_WORKFILE_CORRUPT;
     return DLE_OK;
 }
 

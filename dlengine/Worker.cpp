@@ -6,7 +6,8 @@ using namespace dl;
 
 static const ULONGLONG kUnknownEnd = ~(ULONGLONG)0;
 
-CWorker::CWorker(CDownloadTask* pTask, int nIndex, CConnection* pProbe, ULONGLONG ullProbePos, const CHttpHead* pProbeHead)
+CWorker::CWorker(CDownloadTask* pTask, int nIndex, CConnection* pProbe, ULONGLONG ullProbePos,
+                 const CHttpHead* pProbeHead)
     : m_pTask(pTask), m_nIndex(nIndex), m_hThread(NULL), m_pConn(pProbe), m_bProbeBody(pProbe != NULL),
       m_ullProbePos(ullProbePos), m_ullProbeBodyEnd(kUnknownEnd), m_pBuf(NULL), m_cbBuf(0), m_ullBufOffset(0),
       m_dwBufTick(0), m_dwRetryAfterSec(0)
@@ -64,11 +65,13 @@ void CWorker::Run()
             continue;
         if (r == DLX_ABORTED || r == DLX_RESTART)
             break;
-        if (!IsRetryable(r)) {
+        // A refused part request is this connection's fault while others go on; whether the
+        // file is there at all was the first request's to say.
+        if (!IsRetryable(r) && r != DLE_HTTP_NOT_FOUND && r != DLE_HTTP_REFUSED) {
             m_pTask->Fail(r);
             break;
         }
-        m_pTask->NoteFault(r);
+        m_pTask->NoteFault(m_nIndex, r);
         ++nFailures;
         if (nFailures >= RETIRE_AFTER && m_pTask->Retire(m_nIndex)) {
             bCounted = FALSE;
@@ -106,6 +109,22 @@ LONG CWorker::FlushBuffer()
     return DLE_OK;
 }
 
+ULONGLONG CWorker::TaskBytes()
+{
+    LONG lStatus = 0;
+    ULONGLONG ullTotal = 0, ullReceived = 0;
+    m_pTask->Query(&lStatus, &ullTotal, &ullReceived);
+    return ullReceived;
+}
+
+// Only a ranged download can move a part to a new connection without starting over.
+BOOL CWorker::IsSlow()
+{
+    DWORD dwNow = ::GetTickCount();
+    return m_watch.WindowDue(dwNow) && m_pTask->IsRanged() &&
+           m_watch.IsSlow(dwNow, TaskBytes(), m_pTask->LiveConnections());
+}
+
 LONG CWorker::FetchPart(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, BOOL* pbProgress)
 {
     m_dwRetryAfterSec = 0;
@@ -120,7 +139,10 @@ LONG CWorker::FetchPart(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, BOOL* pbP
         m_pTask->RequestRestart();
         return DLX_RESTART;
     }
-    m_pTask->GetEffectiveUrl(&m_url);
+    // Each part asks the connection's mirror; a redirect target that refuses sends the
+    // connection back once to the address that mirror was given.
+    CUrl given;
+    m_pTask->GetEffectiveUrl(m_nIndex, &m_url, &given);
     DLRequest req;
     req.pUrl = &m_url;
     req.bRange = TRUE;
@@ -128,11 +150,11 @@ LONG CWorker::FetchPart(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, BOOL* pbP
     req.ullLast = ullEnd - 1;
     req.bOpenEnded = FALSE;
     req.pszReferrer = m_pTask->Referrer();
-    LONG r = m_pConn->Open(&m_url, req, &m_head);
+    LONG r = m_pConn->Open(&m_url, req, &m_head, &given);
     if (r != DLE_OK)
         return r;
     m_dwRetryAfterSec = m_head.dwRetryAfterSec;
-    r = m_pTask->CheckPartHead(m_head, ullPos);
+    r = m_pTask->CheckPartHead(m_nIndex, m_head, ullPos, m_url);
     if (r != DLE_OK) {
         m_pConn->Close();
         return r;
@@ -147,18 +169,26 @@ LONG CWorker::Stream(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, ULONGLONG ul
         return r;
     if (m_cbBuf == 0)
         m_ullBufOffset = ullPos;
+    m_watch.Restart(::GetTickCount(), TaskBytes());
 
     while (ullPos < ullEnd) {
         if (m_pTask->Aborting())
             return DLX_ABORTED;
+        if (IsSlow()) {
+            // Recycled: the rest of the part goes out again on a new connection.
+            m_pConn->Close();
+            return (r = FlushBuffer()) != DLE_OK ? r : DLE_NETWORK;
+        }
         // A full buffer is written at once; a slow stream's bytes still reach the file (and so
         // the next record) within a checkpoint, so a crash costs no more than that.
         if ((m_cbBuf == BUFFER_SIZE || (m_cbBuf != 0 && TicksSince(m_dwBufTick) >= BUFFER_MAX_AGE_MS)) &&
             (r = FlushBuffer()) != DLE_OK)
             return r;
+        // Never past what both the request (the part) and the response (its range) vouch for.
+        ULONGLONG ullLimit = ullEnd < ullBodyEnd ? ullEnd : ullBodyEnd;
         DWORD want = BUFFER_SIZE - m_cbBuf;
-        if (ullEnd - ullPos < want)
-            want = (DWORD)(ullEnd - ullPos);
+        if (ullLimit - ullPos < want)
+            want = ullLimit > ullPos ? (DWORD)(ullLimit - ullPos) : 0;
         DWORD n = 0;
         r = m_pConn->Read(m_pBuf + m_cbBuf, want, &n);
         if (r != DLE_OK) {
@@ -179,9 +209,10 @@ LONG CWorker::Stream(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, ULONGLONG ul
             m_dwBufTick = ::GetTickCount();
         m_cbBuf += take;
         ullPos += take;
+        m_watch.Add(take);
         *pbProgress = TRUE;
         if (take < n)
-            break;   // another connection took the tail meanwhile
+            break;  // another connection took the tail meanwhile
     }
     if ((r = FlushBuffer()) != DLE_OK)
         return r;

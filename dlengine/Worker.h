@@ -5,6 +5,7 @@
 #pragma once
 #include "Connection.h"
 #include "HttpHead.h"
+#include "SpeedWatch.h"
 
 class CDownloadTask;
 
@@ -25,19 +26,22 @@ private:
     LONG FetchPart(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, BOOL* pbProgress);
     LONG Stream(int iPart, ULONGLONG ullPos, ULONGLONG ullEnd, ULONGLONG ullBodyEnd, BOOL* pbProgress);
     LONG FlushBuffer();
+    ULONGLONG TaskBytes();
+    BOOL IsSlow();
 
-    CDownloadTask* m_pTask;   // not owned
+    CDownloadTask* m_pTask;  // not owned
     int m_nIndex;
-    HANDLE m_hThread;         // owned
-    CConnection* m_pConn;     // owned
+    HANDLE m_hThread;      // owned
+    CConnection* m_pConn;  // owned
     BOOL m_bProbeBody;
     ULONGLONG m_ullProbePos;
     ULONGLONG m_ullProbeBodyEnd;
-    BYTE* m_pBuf;             // owned: dl::BUFFER_SIZE bytes
+    BYTE* m_pBuf;  // owned: dl::BUFFER_SIZE bytes
     DWORD m_cbBuf;
-    ULONGLONG m_ullBufOffset; // file offset of m_pBuf[0]
-    DWORD m_dwBufTick;        // when the oldest buffered byte arrived
+    ULONGLONG m_ullBufOffset;  // file offset of m_pBuf[0]
+    DWORD m_dwBufTick;         // when the oldest buffered byte arrived
     DWORD m_dwRetryAfterSec;
-    CUrl m_url;
+    CUrl m_url;  // the address this connection asks, its mirror's for each part
+    CSpeedWatch m_watch;
     CHttpHead m_head;
 };

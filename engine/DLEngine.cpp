@@ -2,8 +2,7 @@
 #include "EngineBinding.h"
 #include <shlwapi.h>
 
-CDLEngine::CDLEngine()
-    : m_bInit(FALSE)
+CDLEngine::CDLEngine() : m_bInit(FALSE)
 {
     if (g_dlEngine.pfnInit != NULL)
         m_bInit = g_dlEngine.pfnInit();
@@ -18,37 +17,97 @@ void CDLEngine::Uninit()
     }
 }
 
+// Fills pszWork and pszWorkCfg (263 characters each) with P's work-file names and deletes
+// both when the vendor's clean-up script is present. FALSE when P is too long for them: the
+// cut names could belong to another file, so such a path gets no work-file handling.
+static BOOL PrepareWorkFiles(LPCWSTR pszPath, LPWSTR pszWork, LPWSTR pszWorkCfg)
+{
+    if (::lstrlenW(pszPath) + 7 >= 263)
+        return FALSE;
+    ::wnsprintfW(pszWork, 263, L"%s.dl", pszPath);
+    ::wnsprintfW(pszWorkCfg, 263, L"%s.dl.cfg", pszPath);
+    if (IsDLCleanerPresent()) {
+        ::DeleteFileW(pszWork);
+        ::DeleteFileW(pszWorkCfg);
+    }
+    return ::PathFileExistsW(pszWork) && ::PathFileExistsW(pszWorkCfg);
+}
+
+static LONG SetError(LONG* plError, LONG lError)
+{
+    if (plError != NULL)
+        *plError = lError;
+    return lError;
+}
+
 LONG CDLEngine::StartTask(LPCWSTR pszPath, LPCWSTR pszUrl, LPCWSTR pszReferrer, LONG* plError)
 {
     if (::PathFileExistsW(pszPath))
         return 0;
-
-    // A path too long for its work-file names would have them cut, and the cut names could
-    // belong to another file: such a path gets no work-file handling (the engine refuses it).
-    if (::lstrlenW(pszPath) + 7 >= 263)
-        return CreateTask(pszPath, pszUrl, pszReferrer, plError);
-
     WCHAR szWork[263];
     WCHAR szWorkCfg[263];
-    ::wnsprintfW(szWork, 263, L"%s.dl", pszPath);
-    ::wnsprintfW(szWorkCfg, 263, L"%s.dl.cfg", pszPath);
-
-    if (IsDLCleanerPresent()) {
-        ::DeleteFileW(szWork);
-        ::DeleteFileW(szWorkCfg);
-    }
-    if (::PathFileExistsW(szWork) && ::PathFileExistsW(szWorkCfg)) {
+    if (PrepareWorkFiles(pszPath, szWork, szWorkCfg)) {
         LONG lError = 0;
         LONG lTask = ResumeTask(szWork, &lError);
         if (lError == 0) {
-            if (plError != NULL)
-                *plError = 0;
+            SetError(plError, 0);
             return lTask;
         }
         ::DeleteFileW(szWork);
         ::DeleteFileW(szWorkCfg);
     }
     return CreateTask(pszPath, pszUrl, pszReferrer, plError);
+}
+
+LONG CDLEngine::StartTaskEx(const DL_TASK_PARAMS* pParams, LONG* plError)
+{
+    SetError(plError, 0);
+    if (::PathFileExistsW(pParams->pszPath))
+        return 0;
+    WCHAR szWork[263];
+    WCHAR szWorkCfg[263];
+    if (PrepareWorkFiles(pParams->pszPath, szWork, szWorkCfg)) {
+        LONG lError = 0;
+        LONG lTask = ResumeTaskEx(szWork, pParams, &lError);
+        if (lError == 0)
+            return lTask;
+        ::DeleteFileW(szWork);
+        ::DeleteFileW(szWorkCfg);
+    }
+    return CreateTaskEx(pParams, plError);
+}
+
+LONG CDLEngine::CreateTaskEx(const DL_TASK_PARAMS* pParams, LONG* plError)
+{
+    LONG lTask = 0;
+    SetError(plError, g_dlEngine.pfnCreateTaskEx != NULL ? g_dlEngine.pfnCreateTaskEx(pParams, &lTask) : -1);
+    return lTask;
+}
+
+LONG CDLEngine::ResumeTaskEx(LPCWSTR pszWorkFile, const DL_TASK_PARAMS* pParams, LONG* plError)
+{
+    LONG lTask = 0;
+    SetError(plError, g_dlEngine.pfnContinueTaskFromWorkFileEx != NULL
+                          ? g_dlEngine.pfnContinueTaskFromWorkFileEx(pszWorkFile, pParams, &lTask)
+                          : -1);
+    return lTask;
+}
+
+LONG CDLEngine::QueryTaskEx(LONG lTaskId, DL_TASK_INFO* pInfo)
+{
+    ZeroMemory(pInfo, sizeof(*pInfo));
+    pInfo->cbSize = sizeof(*pInfo);
+    if (g_dlEngine.pfnQueryTaskInfoEx == NULL)
+        return -1;
+    return g_dlEngine.pfnQueryTaskInfoEx(lTaskId, pInfo);
+}
+
+LONG CDLEngine::VerifyFile(LPCWSTR pszPath, ULONGLONG ullSize, LPCWSTR pszSha256, LONG* plError)
+{
+    LONG lTask = 0;
+    SetError(plError,
+             g_dlEngine.pfnVerifyFile != NULL ? g_dlEngine.pfnVerifyFile(pszPath, ullSize, pszSha256, &lTask) : -1);
+    return lTask;
 }
 
 LONG CDLEngine::CreateTask(LPCWSTR pszPath, LPCWSTR pszUrl, LPCWSTR pszReferrer, LONG* plError)

@@ -3,17 +3,35 @@
 
 DLEngineEntryPoints g_dlEngine;
 
-HMODULE LoadDLEngine()
+HMODULE LoadDLEngine(LPCWSTR pszFolder)
 {
-    HMODULE hModule = ::LoadLibraryW(L"DLEngine.dll");
+    WCHAR szPath[MAX_PATH + 4];
+    ::lstrcpynW(szPath, pszFolder, ARRAYSIZE(szPath));
+    if (!::PathAppendW(szPath, DLENGINE_FILE_NAME) || ::PathIsRelativeW(szPath))
+        return NULL;
+    // The altered search order looks for the library's imports in its own folder before the
+    // system folders; Windows XP has no finer control (no SetDefaultDllDirectories).
+    HMODULE hModule = ::LoadLibraryExW(szPath, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (hModule == NULL)
         return NULL;
 
     static const char* const kExports[] = {
-        "DLInitDownloadEngine", "DLURLDownloadToFile", "DLQueryTaskInfo", "DLPauseTask",
-        "DLContinueTask", "DLContinueTaskFromWorkFile", "DLStopTask", "DLUninitDownloadEngine",
+        "DLInitDownloadEngine",
+        "DLURLDownloadToFile",
+        "DLQueryTaskInfo",
+        "DLPauseTask",
+        "DLContinueTask",
+        "DLContinueTaskFromWorkFile",
+        "DLStopTask",
+        "DLUninitDownloadEngine",
         "DLGetErrorMsg",
+        "DLCreateTaskEx",
+        "DLContinueTaskFromWorkFileEx",
+        "DLQueryTaskInfoEx",
+        "DLVerifyFile",
     };
+    static_assert(sizeof(kExports) / sizeof(kExports[0]) == sizeof(DLEngineEntryPoints) / sizeof(FARPROC),
+                  "one name per slot");
     FARPROC* pSlots = (FARPROC*)&g_dlEngine;
     for (size_t i = 0; i < sizeof(kExports) / sizeof(kExports[0]); ++i) {
         pSlots[i] = ::GetProcAddress(hModule, kExports[i]);

@@ -25,8 +25,8 @@ public:
             return -1;
         m_lInitParam = dwInitParam;
         s_pCreating = pT;
-        INT_PTR nRet = ::DialogBoxIndirectParamW(::GetModuleHandleW(NULL), m_Template.GetTemplatePtr(),
-                                                 hWndParent, DialogProc, (LPARAM)pT);
+        INT_PTR nRet = ::DialogBoxIndirectParamW(::GetModuleHandleW(NULL), m_Template.GetTemplatePtr(), hWndParent,
+                                                 DialogProc, (LPARAM)pT);
         s_pCreating = NULL;
         return nRet;
     }
@@ -59,9 +59,18 @@ private:
             return FALSE;
         switch (uMsg) {
         // These return their result directly instead of through DWLP_MSGRESULT.
-        case WM_COMPAREITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_INITDIALOG:
-        case WM_QUERYDRAGICON: case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN: case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
+        case WM_COMPAREITEM:
+        case WM_VKEYTOITEM:
+        case WM_CHARTOITEM:
+        case WM_INITDIALOG:
+        case WM_QUERYDRAGICON:
+        case WM_CTLCOLORMSGBOX:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORSCROLLBAR:
+        case WM_CTLCOLORSTATIC:
             return (INT_PTR)lRes;
         }
         ::SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, lRes);
@@ -72,4 +81,5 @@ private:
     static T* s_pCreating;  // not owned; set only during DialogBoxIndirectParamW's creation
 };
 
-template <class T> T* CIndirectDialogImpl<T>::s_pCreating = NULL;
+template <class T>
+T* CIndirectDialogImpl<T>::s_pCreating = NULL;

@@ -1,9 +1,6 @@
 #include "MemDlgTemplate.h"
 
-CMemDlgTemplate::CMemDlgTemplate() : m_cb(0)
-{
-    ZeroMemory(m_buf, sizeof(m_buf));
-}
+CMemDlgTemplate::CMemDlgTemplate() : m_cb(0) { ZeroMemory(m_buf, sizeof(m_buf)); }
 
 void CMemDlgTemplate::Create(DWORD dwStyle, DWORD dwExStyle, WORD wPointSize, LPCWSTR pszFace)
 {

@@ -7,10 +7,7 @@
 class CScopedSelectObject
 {
 public:
-    CScopedSelectObject(HDC hdc, HGDIOBJ hObj)
-        : m_hdc(hdc), m_hOld(hObj != NULL ? ::SelectObject(hdc, hObj) : NULL)
-    {
-    }
+    CScopedSelectObject(HDC hdc, HGDIOBJ hObj) : m_hdc(hdc), m_hOld(hObj != NULL ? ::SelectObject(hdc, hObj) : NULL) {}
     ~CScopedSelectObject()
     {
         if (m_hOld != NULL)
@@ -21,6 +18,6 @@ private:
     CScopedSelectObject(const CScopedSelectObject&) = delete;
     CScopedSelectObject& operator=(const CScopedSelectObject&) = delete;
 
-    HDC m_hdc;        // not owned
-    HGDIOBJ m_hOld;   // the DC's object before; not owned
+    HDC m_hdc;       // not owned
+    HGDIOBJ m_hOld;  // the DC's object before; not owned
 };

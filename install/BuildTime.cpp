@@ -3,10 +3,7 @@
 #include <shlwapi.h>
 #include "TimeUtil.h"
 
-DWORD GetProgramLinkTime()
-{
-    return ::GetTimestampForLoadedLibrary(::GetModuleHandleW(NULL));
-}
+DWORD GetProgramLinkTime() { return ::GetTimestampForLoadedLibrary(::GetModuleHandleW(NULL)); }
 
 void FormatBuildTimeLine(LPWSTR pszOut, int cchOut, DWORD dwTimeStamp)
 {
@@ -16,8 +13,8 @@ void FormatBuildTimeLine(LPWSTR pszOut, int cchOut, DWORD dwTimeStamp)
     SYSTEMTIME st;
     ZeroMemory(&st, sizeof(st));
     UnixTimeToFileTime(dwTimeStamp, &ft);
-    ::FileTimeToSystemTime(&ft, &st);   // UTC: no conversion to local time
+    ::FileTimeToSystemTime(&ft, &st);  // UTC: no conversion to local time
     ::wnsprintfW(pszOut, cchOut < 255 ? cchOut : 255,
-                 L"{&#font=1}{&#color=0xC0C0C0}buile time : %.4u-%.2u-%.2u %.2u:%.2u.%.2u{&#/color}{&#/font}",
-                 st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
+                 L"{&#font=1}{&#color=0xC0C0C0}buile time : %.4u-%.2u-%.2u %.2u:%.2u.%.2u{&#/color}{&#/font}", st.wYear,
+                 st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
 }

@@ -4,5 +4,5 @@
 // complete and the hand-off runs (Handoff.h).
 #pragma once
 
-#define TIMER_DOWNLOAD 0x101
+#define TIMER_DOWNLOAD        0x101
 #define TIMER_DOWNLOAD_PERIOD 4096

@@ -2,18 +2,12 @@
 
 static PFN_DOWNLOAD_CLOCK s_pfnClock = ::GetTickCount;
 
-void SetDownloadClock(PFN_DOWNLOAD_CLOCK pfnClock)
-{
-    s_pfnClock = pfnClock != NULL ? pfnClock : ::GetTickCount;
-}
+void SetDownloadClock(PFN_DOWNLOAD_CLOCK pfnClock) { s_pfnClock = pfnClock != NULL ? pfnClock : ::GetTickCount; }
 
-DWORD GetDownloadClock()
-{
-    return s_pfnClock();
-}
+DWORD GetDownloadClock() { return s_pfnClock(); }
 
-BOOL TakeDownloadSample(DWORD dwNow, ULONGLONG ullReceived, ULONGLONG ullTotal,
-                        DWORD dwLastTick, ULONGLONG ullLastRecv, DownloadSample* pSample)
+BOOL TakeDownloadSample(DWORD dwNow, ULONGLONG ullReceived, ULONGLONG ullTotal, DWORD dwLastTick, ULONGLONG ullLastRecv,
+                        DownloadSample* pSample)
 {
     if (ullTotal == 0)
         return FALSE;

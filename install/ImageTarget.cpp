@@ -14,9 +14,12 @@ void SetDiskFreeSpaceQuery(PFN_GetDiskFreeSpaceExW pfnQuery)
 LPCWSTR GetImageName(int nKind)
 {
     switch (nKind) {
-    case IMAGE_KIND_XP: return L"xp";
-    case IMAGE_KIND_WIN7: return L"win7u32";
-    case IMAGE_KIND_WIN7_X64: return L"win7u64";
+    case IMAGE_KIND_XP:
+        return L"xp";
+    case IMAGE_KIND_WIN7:
+        return L"win7u32";
+    case IMAGE_KIND_WIN7_X64:
+        return L"win7u64";
     }
     return NULL;
 }
@@ -59,9 +62,16 @@ BOOL FindImageTarget(LPWSTR pszOut, int cchOut, int nKind)
     }
 
     if (pszOut != NULL && cchOut > 0) {
-        if ((nKind == IMAGE_KIND_XP && ullBest < kMinFreeXP) ||
-            (nKind == IMAGE_KIND_WIN7 && ullBest < kMinFreeWin7))
+        if ((nKind == IMAGE_KIND_XP && ullBest < kMinFreeXP) || (nKind == IMAGE_KIND_WIN7 && ullBest < kMinFreeWin7))
             pszOut[0] = L'\0';
     }
     return pszOut != NULL && cchOut > 0 && pszOut[0] != L'\0';
+}
+
+ULONGLONG FileSizeOf(LPCWSTR pszPath)
+{
+    WIN32_FILE_ATTRIBUTE_DATA fad;
+    if (!::GetFileAttributesExW(pszPath, GetFileExInfoStandard, &fad))
+        return 0;
+    return ((ULONGLONG)fad.nFileSizeHigh << 32) | fad.nFileSizeLow;
 }

@@ -17,8 +17,11 @@ LPCWSTR GetImageName(int nKind);
 // TRUE when it is not empty.
 BOOL FindImageTarget(LPWSTR pszOut, int cchOut, int nKind);
 
+// The size of the file at pszPath; 0 when it cannot be read.
+ULONGLONG FileSizeOf(LPCWSTR pszPath);
+
 // The free-space query FindImageTarget makes for each drive root; tests put a stand-in in
 // its place. Null puts GetDiskFreeSpaceExW back.
-typedef BOOL (WINAPI* PFN_GetDiskFreeSpaceExW)(LPCWSTR pszRoot, PULARGE_INTEGER pullAvailable,
-                                               PULARGE_INTEGER pullTotal, PULARGE_INTEGER pullTotalFree);
+typedef BOOL(WINAPI* PFN_GetDiskFreeSpaceExW)(LPCWSTR pszRoot, PULARGE_INTEGER pullAvailable, PULARGE_INTEGER pullTotal,
+                                              PULARGE_INTEGER pullTotalFree);
 void SetDiskFreeSpaceQuery(PFN_GetDiskFreeSpaceExW pfnQuery);

@@ -9,22 +9,16 @@ static const DWORD kMainDlgStyle = WS_POPUP | WS_CLIPCHILDREN | DS_CENTER | DS_S
 static const BYTE kMainDlgOpacity = 240;
 
 CMainDlg::CMainDlg()
-    : m_lTaskId(0), m_dwLastTick(0), m_ullLastRecv(0), m_bImageReady(FALSE),
-      m_nPage(0), m_nImageKind(0), m_pszImageUrl(NULL), m_bStartPageOption(TRUE),
-      m_bTaskStarted(FALSE), m_bHandedOff(FALSE)
+    : m_lTaskId(0), m_dwLastTick(0), m_ullLastRecv(0), m_bImageReady(FALSE), m_nPage(0), m_nImageKind(0),
+      m_pszImageUrl(NULL), m_bStartPageOption(TRUE), m_bTaskStarted(FALSE), m_bHandedOff(FALSE), m_pSource(&g_srcXP),
+      m_bVerifyTask(FALSE), m_bImageChecked(FALSE), m_bFailedBefore(FALSE), m_lLastSpeed(0), m_nLastFailure(-1)
 {
     m_szImagePath[0] = L'\0';
 }
 
-CMainDlg::~CMainDlg()
-{
-    m_engine.Uninit();
-}
+CMainDlg::~CMainDlg() { m_engine.Uninit(); }
 
-void CMainDlg::InitTemplate()
-{
-    m_Template.Create(kMainDlgStyle, WS_EX_LAYERED, 9, L"MS Shell Dlg");
-}
+void CMainDlg::InitTemplate() { m_Template.Create(kMainDlgStyle, WS_EX_LAYERED, 9, L"MS Shell Dlg"); }
 
 LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
@@ -43,10 +37,10 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 
     ::SetWindowTextW(m_hWnd, L"Vantoir");
 
-    HICON hIcon = (HICON)::LoadImageW(::GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
-                                      ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                      LR_DEFAULTCOLOR);
-    AddTrayIcon(hIcon, L"Korvane一键装机", L"我在这里哟", L"Korvane一键装机", 0);
+    HICON hIcon =
+        (HICON)::LoadImageW(::GetModuleHandleW(NULL), MAKEINTRESOURCEW(IDI_KORVANE), IMAGE_ICON,
+                            ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+    AddTrayIcon(hIcon, TRAY_TIP, L"我在这里哟", L"Korvane一键装机", 0);
 
     CreateElements(cx, cy);
     SetPage(PAGE_CHOICE);
@@ -66,11 +60,11 @@ void CMainDlg::SetPage(int nPage)
 {
     m_nPage = nPage;
     CSomWnd* const aChoice[] = {
-        &m_wndHealth, &m_imgXp, &m_imgWin7, &m_wndXpLabel, &m_wndWin7Label, &m_imgSlogan,
-        &m_btnInstall, &m_imgXpRadio, &m_imgWin7Radio, &m_imgCheck, &m_wndCheckLabel,
+        &m_wndHealth,  &m_imgXp,      &m_imgWin7,      &m_wndXpLabel, &m_wndWin7Label,  &m_imgSlogan,
+        &m_btnInstall, &m_imgXpRadio, &m_imgWin7Radio, &m_imgCheck,   &m_wndCheckLabel,
     };
     CSomWnd* const aDownload[] = {
-        &m_imgSteps, &m_progress, &m_wndSpeed, &m_wndStatus, &m_wndMinInstall,
+        &m_imgSteps, &m_progress, &m_wndSpeed, &m_wndStatus, &m_wndMinInstall, &m_wndDetail,
     };
     for (CSomWnd* p : aChoice)
         p->Show(FALSE);
@@ -92,21 +86,20 @@ BOOL CMainDlg::SetChoice(int nKind)
         m_imgXpRadio.SetImage(&g_skin.m_bmpRadio, 0);
         m_imgWin7Radio.SetImage(&g_skin.m_bmpRadio, 1);
         m_pszImageUrl = g_szXPUrl;
+        m_pSource = &g_srcXP;
         return TRUE;
     }
     if (nKind == IMAGE_KIND_WIN7) {
         m_imgXpRadio.SetImage(&g_skin.m_bmpRadio, 1);
         m_imgWin7Radio.SetImage(&g_skin.m_bmpRadio, 0);
         m_pszImageUrl = g_szWin7Url;
+        m_pSource = &g_srcWin7;
         return TRUE;
     }
     return FALSE;
 }
 
-static BOOL PtInElement(const CSomWnd& wnd, POINT pt)
-{
-    return ::PtInRect(&wnd.m_rcWnd, pt);
-}
+static BOOL PtInElement(const CSomWnd& wnd, POINT pt) { return ::PtInRect(&wnd.m_rcWnd, pt); }
 
 // Reached only by presses that no element consumed.
 LRESULT CMainDlg::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
@@ -136,10 +129,7 @@ LRESULT CMainDlg::OnHide(WORD, WORD, HWND, BOOL&)
     return 0;
 }
 
-LRESULT CMainDlg::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
-{
-    return OnHide(0, 0, NULL, bHandled);
-}
+LRESULT CMainDlg::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) { return OnHide(0, 0, NULL, bHandled); }
 
 LRESULT CMainDlg::OnTrayRestore(WORD, WORD, HWND, BOOL&)
 {
@@ -161,7 +151,4 @@ void CMainDlg::ExitDialog()
     EndDialog(0);
 }
 
-LRESULT CMainDlg::OnProbe(UINT, WPARAM, LPARAM, BOOL&)
-{
-    return 1;
-}
+LRESULT CMainDlg::OnProbe(UINT, WPARAM, LPARAM, BOOL&) { return 1; }

@@ -8,8 +8,8 @@
 #include "HealthNotice.h"
 #include "TimeUtil.h"
 
-static const DWORD kFlags = SWF_VISIBLE | SWF_AUTOSIZE | SWF_TRANSPARENT;   // 11
-static const DWORD kFlagsDisabled = kFlags | SWF_DISABLED;                   // 15
+static const DWORD kFlags = SWF_VISIBLE | SWF_AUTOSIZE | SWF_TRANSPARENT;  // 11
+static const DWORD kFlagsDisabled = kFlags | SWF_DISABLED;                 // 15
 
 void CMainDlg::CreateElements(int cxWnd, int cyWnd)
 {
@@ -84,6 +84,9 @@ void CMainDlg::CreateElements(int cxWnd, int cyWnd)
 
     m_wndMinInstall.Create(this, 750, 500, 100, 40, kFlags);
     m_wndMinInstall.SetText(L"{&#font=6}{&#color=0x00888888}{&#a=button:0x0401}最小化安装{&#/a}{&#/color}{&#/font}");
+
+    // The detail line sits under the status line, aligned with the bar.
+    m_wndDetail.Create(this, 214, 362, kFlags);
 }
 
 void CMainDlg::SetBuildTimeText()

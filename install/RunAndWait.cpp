@@ -32,7 +32,7 @@ BOOL RunAndWait(LPCWSTR pszApp, LPCWSTR pszArgs)
 
     STARTUPINFOW si;
     ZeroMemory(&si, sizeof(si));
-    static_assert(sizeof(si) == 68, "STARTUPINFOW of a 32-bit program");
+    static_assert(sizeof(si) == (sizeof(void*) == 4 ? 68 : 104), "STARTUPINFOW as Windows lays it out");
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOW;

@@ -15,12 +15,11 @@ template <class T>
 class CTrayIconImpl
 {
 public:
-    UINT m_uTrayMsg;          // registered "WM_TRAYICON"
+    UINT m_uTrayMsg;  // registered "WM_TRAYICON"
     BOOL m_bTrayAdded;
     NOTIFYICONDATAW m_nid;
 
-    CTrayIconImpl()
-        : m_uTrayMsg(::RegisterWindowMessageW(L"WM_TRAYICON")), m_bTrayAdded(FALSE)
+    CTrayIconImpl() : m_uTrayMsg(::RegisterWindowMessageW(L"WM_TRAYICON")), m_bTrayAdded(FALSE)
     {
         static_assert(sizeof(NOTIFYICONDATAW) >= TRAY_NID_SIZE, "NOTIFYICONDATAW too small");
         ZeroMemory(&m_nid, sizeof(m_nid));
@@ -63,8 +62,18 @@ public:
         return bRet;
     }
 
+    // Changes the tip of an added icon (cut to the tip field); the balloon is not shown again.
+    BOOL SetTrayTip(LPCWSTR pszTip)
+    {
+        if (!m_bTrayAdded || ::lstrcmpW(m_nid.szTip, pszTip) == 0)
+            return FALSE;
+        ::lstrcpynW(m_nid.szTip, pszTip, ARRAYSIZE(m_nid.szTip));
+        m_nid.uFlags = NIF_TIP;
+        return ::Shell_NotifyIconW(NIM_MODIFY, &m_nid);
+    }
+
     BEGIN_MSG_MAP(CTrayIconImpl)
-        MESSAGE_HANDLER(m_uTrayMsg, OnTrayIcon)
+    MESSAGE_HANDLER(m_uTrayMsg, OnTrayIcon)
     END_MSG_MAP()
 
     // wParam: the icon id; lParam: the mouse message. Handled with result 0, unless the

@@ -10,8 +10,7 @@ static const WCHAR kMarkerWin7[] = L"win7.cfg";
 static const WCHAR kImageXp[] = L"xp.vex";
 static const WCHAR kImageWin7[] = L"win7u32.vex";
 
-CHandOffCheck::CHandOffCheck()
-    : m_pszMarker(NULL), m_pszImage(NULL), m_bImageFile(FALSE), m_ullImageSize(0)
+CHandOffCheck::CHandOffCheck() : m_pszMarker(NULL), m_pszImage(NULL), m_bImageFile(FALSE), m_ullImageSize(0)
 {
     m_szProblems[0] = 0;
 }

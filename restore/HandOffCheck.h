@@ -17,11 +17,11 @@ public:
     BOOL Run(const CRestoreFolder& folder, LPCWSTR pszCommandLine);
 
     BOOL IsOk() const { return m_szProblems[0] == 0; }
-    LPCWSTR GetMarker() const { return m_pszMarker; }   // null when none decided
-    LPCWSTR GetImage() const { return m_pszImage; }     // null when no kind decided
+    LPCWSTR GetMarker() const { return m_pszMarker; }  // null when none decided
+    LPCWSTR GetImage() const { return m_pszImage; }    // null when no kind decided
     BOOL HasImageSize() const { return m_bImageFile; }
     ULONGLONG GetImageSize() const { return m_ullImageSize; }
-    LPCWSTR GetProblems() const { return m_szProblems; } // "; "-separated, empty when OK
+    LPCWSTR GetProblems() const { return m_szProblems; }  // "; "-separated, empty when OK
 
 private:
     void CheckCommandLine(LPCWSTR pszCommandLine);
@@ -31,8 +31,8 @@ private:
     void StatMarker(const CRestoreFolder& folder, LPCWSTR pszName, BOOL* pbFound);
     void AddProblem(LPCWSTR pszFormat, LPCWSTR pszArg);
 
-    LPCWSTR m_pszMarker;      // static string, not owned
-    LPCWSTR m_pszImage;       // static string, not owned
+    LPCWSTR m_pszMarker;  // static string, not owned
+    LPCWSTR m_pszImage;   // static string, not owned
     BOOL m_bImageFile;
     ULONGLONG m_ullImageSize;
     WCHAR m_szProblems[HANDOFF_PROBLEMS_CCH];

@@ -1,16 +1,13 @@
 #include "restore/RestoreFolder.h"
 
-CRestoreFolder::CRestoreFolder()
-{
-    m_szFolder[0] = 0;
-}
+CRestoreFolder::CRestoreFolder() { m_szFolder[0] = 0; }
 
 BOOL CRestoreFolder::InitFromModule(HMODULE hModule)
 {
     WCHAR szPath[RESTORE_PATH_CCH];
     DWORD n = GetModuleFileNameW(hModule, szPath, RESTORE_PATH_CCH);
     if (n == 0 || n >= RESTORE_PATH_CCH)
-        return FALSE;   // a cut path would name the wrong folder
+        return FALSE;  // a cut path would name the wrong folder
     LPWSTR pszSlash = NULL;
     for (LPWSTR p = szPath; *p; ++p)
         if (*p == L'\\' || *p == L'/')
@@ -50,8 +47,7 @@ BOOL CRestoreFolder::Stat(LPCWSTR pszName, BOOL* pbFolder, ULONGLONG* pullSize) 
     WIN32_FILE_ATTRIBUTE_DATA fad;
     *pbFolder = FALSE;
     *pullSize = 0;
-    if (!Join(pszName, szPath, RESTORE_PATH_CCH) ||
-        !GetFileAttributesExW(szPath, GetFileExInfoStandard, &fad))
+    if (!Join(pszName, szPath, RESTORE_PATH_CCH) || !GetFileAttributesExW(szPath, GetFileExInfoStandard, &fad))
         return FALSE;
     *pbFolder = (fad.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     *pullSize = ((ULONGLONG)fad.nFileSizeHigh << 32) | fad.nFileSizeLow;

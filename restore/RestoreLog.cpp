@@ -76,9 +76,8 @@ void CRestoreLog::Format(const SYSTEMTIME& st, LPCWSTR pszCommandLine, const CRe
     wnsprintfW(m_szLine, RESTORE_LINE_CCH,
                L"%04u-%02u-%02u %02u:%02u:%02u cmdline=%s folder=%s image=%s size=%s marker=%s wait=%us result=%s%s",
                st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, szCmd, szFolder,
-               check.GetImage() ? check.GetImage() : L"-", szSize,
-               check.GetMarker() ? check.GetMarker() : L"-", (unsigned)dwWaitSeconds,
-               check.IsOk() ? L"ok" : L"failed: ", check.GetProblems());
+               check.GetImage() ? check.GetImage() : L"-", szSize, check.GetMarker() ? check.GetMarker() : L"-",
+               (unsigned)dwWaitSeconds, check.IsOk() ? L"ok" : L"failed: ", check.GetProblems());
 }
 
 BOOL CRestoreLog::Append(const CRestoreFolder& folder) const
@@ -91,12 +90,11 @@ BOOL CRestoreLog::Append(const CRestoreFolder& folder) const
     int n = WideCharToMultiByte(CP_UTF8, 0, m_szLine, -1, szUtf8, RESTORE_LINE_CCH * 3, NULL, NULL);
     if (n <= 0)
         return FALSE;
-    n -= 1;   // drop the terminator
+    n -= 1;  // drop the terminator
     szUtf8[n++] = '\r';
     szUtf8[n++] = '\n';
 
-    HANDLE h = CreateFileW(szPath, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE h = CreateFileW(szPath, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return FALSE;
     DWORD dwWritten = 0;

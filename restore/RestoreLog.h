@@ -12,8 +12,8 @@ class CRestoreLog
 {
 public:
     // Builds the line (without line end) into m_szLine.
-    void Format(const SYSTEMTIME& st, LPCWSTR pszCommandLine, const CRestoreFolder& folder,
-                const CHandOffCheck& check, DWORD dwWaitSeconds);
+    void Format(const SYSTEMTIME& st, LPCWSTR pszCommandLine, const CRestoreFolder& folder, const CHandOffCheck& check,
+                DWORD dwWaitSeconds);
     // Appends m_szLine and CR LF to folder\restore.log (created when missing).
     BOOL Append(const CRestoreFolder& folder) const;
     LPCWSTR GetLine() const { return m_szLine; }

@@ -3,11 +3,7 @@
 static const WCHAR kWaitVariable[] = L"KV_RESTORE_WAIT";
 static const WCHAR kWaitFile[] = L"restore.wait";
 
-CRestoreWait::CRestoreWait()
-    : m_dwSeconds(0), m_bFromFile(FALSE)
-{
-    m_szWaitFile[0] = 0;
-}
+CRestoreWait::CRestoreWait() : m_dwSeconds(0), m_bFromFile(FALSE) { m_szWaitFile[0] = 0; }
 
 BOOL CRestoreWait::ParseSeconds(LPCWSTR pszText, DWORD* pdwSeconds)
 {
@@ -19,7 +15,7 @@ BOOL CRestoreWait::ParseSeconds(LPCWSTR pszText, DWORD* pdwSeconds)
     for (; *pszText >= L'0' && *pszText <= L'9'; ++pszText) {
         dw = dw * 10 + (DWORD)(*pszText - L'0');
         if (dw > RESTORE_WAIT_MAX_S)
-            dw = RESTORE_WAIT_MAX_S;   // also keeps the sum from overflowing
+            dw = RESTORE_WAIT_MAX_S;  // also keeps the sum from overflowing
     }
     *pdwSeconds = dw;
     return TRUE;
@@ -41,8 +37,8 @@ BOOL CRestoreWait::ReadWaitFile(const CRestoreFolder& folder)
 {
     if (!folder.Join(kWaitFile, m_szWaitFile, RESTORE_PATH_CCH))
         return FALSE;
-    HANDLE h = CreateFileW(m_szWaitFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE h = CreateFileW(m_szWaitFile, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return FALSE;
     char szText[16];

@@ -20,7 +20,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 {
     CRestoreFolder folder;
     if (!folder.InitFromModule(NULL))
-        return RESTORE_EXIT_FAILED;   // no folder: nowhere to look and nowhere to log
+        return RESTORE_EXIT_FAILED;  // no folder: nowhere to look and nowhere to log
 
     // The full command line as the process received it; lpCmdLine would hide a leading
     // program name if the installer passed one.

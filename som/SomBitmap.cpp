@@ -58,18 +58,15 @@ HBITMAP LoadPngFile(LPCWSTR pszPath)
     return hBitmap;
 }
 
-} // namespace
+}  // namespace
 
 CSomBitmap::CSomBitmap(LPCWSTR pszSource, WORD nFrames, BYTE nKind)
-    : m_pszSource(pszSource), m_hBitmap(NULL), m_nFrameWidth(0), m_nHeight(0),
-      m_nFrames(nFrames != 0 ? nFrames : 1), m_bAlpha(FALSE), m_nKind(nKind)
+    : m_pszSource(pszSource), m_hBitmap(NULL), m_nFrameWidth(0), m_nHeight(0), m_nFrames(nFrames != 0 ? nFrames : 1),
+      m_bAlpha(FALSE), m_nKind(nKind)
 {
 }
 
-CSomBitmap::~CSomBitmap()
-{
-    Unload();
-}
+CSomBitmap::~CSomBitmap() { Unload(); }
 
 void CSomBitmap::Unload()
 {
@@ -90,8 +87,8 @@ BOOL CSomBitmap::EnsureLoaded()
     const BOOL bResource = IS_INTRESOURCE(m_pszSource);
     if (m_nKind == SBK_BMP) {
         UINT fuLoad = LR_CREATEDIBSECTION | (bResource ? 0 : LR_LOADFROMFILE);
-        m_hBitmap = (HBITMAP)::LoadImageW(bResource ? SomGetResourceModule() : NULL, m_pszSource,
-                                          IMAGE_BITMAP, 0, 0, fuLoad);
+        m_hBitmap =
+            (HBITMAP)::LoadImageW(bResource ? SomGetResourceModule() : NULL, m_pszSource, IMAGE_BITMAP, 0, 0, fuLoad);
     } else if (m_nKind == SBK_PNG) {
         m_hBitmap = bResource ? LoadPngResource(m_pszSource) : LoadPngFile(m_pszSource);
     }

@@ -31,8 +31,8 @@ public:
     // Frees the DIB at program end (SomShutdown); sizes go back to 0.
     void Unload();
 
-    LPCWSTR m_pszSource;   // resource id or file path; not owned
-    HBITMAP m_hBitmap;     // owned; null until loaded
+    LPCWSTR m_pszSource;  // resource id or file path; not owned
+    HBITMAP m_hBitmap;    // owned; null until loaded
     int m_nFrameWidth;
     int m_nHeight;
     WORD m_nFrames;

@@ -5,7 +5,7 @@
 
 namespace {
 
-const int kIconGap = 5;        // between icon and caption
+const int kIconGap = 5;  // between icon and caption
 const int kCaptionPadding = 20;
 const int kCaptionFont = 3;
 const COLORREF kCaptionColor = RGB(0, 0, 0);
@@ -21,17 +21,14 @@ int MeasureCaption(const std::wstring& strText)
     return size.cx;
 }
 
-} // namespace
+}  // namespace
 
 CSomButton4::CSomButton4()
-    : m_bHover(FALSE), m_bPressed(FALSE), m_pIcon(NULL), m_nIconFrame(0), m_pBkBitmap(NULL),
-      m_nContentLeft(0)
+    : m_bHover(FALSE), m_bPressed(FALSE), m_pIcon(NULL), m_nIconFrame(0), m_pBkBitmap(NULL), m_nContentLeft(0)
 {
 }
 
-CSomButton4::~CSomButton4()
-{
-}
+CSomButton4::~CSomButton4() {}
 
 void CSomButton4::SetBkBitmap(CSomBitmap* pBitmap)
 {
@@ -106,7 +103,7 @@ void CSomButton4::OnPaint(HDC hdc, int nClipRight, int nPart)
     const int cyBk = m_pBkBitmap != NULL ? m_pBkBitmap->GetHeight() : 0;
     int y = (cyBk - tm.tmHeight) / 2;
     if (!m_bPressed)
-        y -= 1;   // the caption sits one pixel lower while pressed
+        y -= 1;  // the caption sits one pixel lower while pressed
     ::TextOutW(hdc, x, y, m_strText.c_str(), (int)m_strText.size());
     ::SetTextColor(hdc, crOld);
 }
@@ -141,10 +138,7 @@ BOOL CSomButton4::OnLButtonUp(POINT& pt)
     return TRUE;
 }
 
-BOOL CSomButton4::OnLButtonDblClk(POINT& pt)
-{
-    return OnLButtonDown(pt);
-}
+BOOL CSomButton4::OnLButtonDblClk(POINT& pt) { return OnLButtonDown(pt); }
 
 void CSomButton4::OnMouseEnter(POINT& pt)
 {

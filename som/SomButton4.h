@@ -12,10 +12,10 @@ public:
     BYTE m_bHover;
     BYTE m_bPressed;
     std::wstring m_strText;
-    CSomBitmap* m_pIcon;       // not owned
+    CSomBitmap* m_pIcon;  // not owned
     int m_nIconFrame;
-    CSomBitmap* m_pBkBitmap;   // not owned
-    int m_nContentLeft;        // element coordinates
+    CSomBitmap* m_pBkBitmap;  // not owned
+    int m_nContentLeft;       // element coordinates
 
     CSomButton4();
     ~CSomButton4() override;

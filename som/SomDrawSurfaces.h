@@ -13,7 +13,7 @@ struct SomBackBuffer
     int cy;
 };
 
-extern HDC g_memDC;               // owned by the program; no bitmap of its own between blits
+extern HDC g_memDC;  // owned by the program; no bitmap of its own between blits
 extern SomBackBuffer g_backBuffer;
 
 BOOL SomCreateSharedDCs();

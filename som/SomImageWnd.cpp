@@ -1,13 +1,8 @@
 #include "SomImageWnd.h"
 
-CSomImageWnd::CSomImageWnd()
-    : m_pBitmap(NULL), m_nFrame(0)
-{
-}
+CSomImageWnd::CSomImageWnd() : m_pBitmap(NULL), m_nFrame(0) {}
 
-CSomImageWnd::~CSomImageWnd()
-{
-}
+CSomImageWnd::~CSomImageWnd() {}
 
 void CSomImageWnd::SetImage(CSomBitmap* pBitmap, int nFrame)
 {
@@ -17,10 +12,7 @@ void CSomImageWnd::SetImage(CSomBitmap* pBitmap, int nFrame)
     Invalidate();
 }
 
-void CSomImageWnd::OnCreate()
-{
-    ApplyImage();
-}
+void CSomImageWnd::OnCreate() { ApplyImage(); }
 
 void CSomImageWnd::OnPaint(HDC hdc, int nClipRight, int nPart)
 {

@@ -69,10 +69,12 @@ DibFormat ChooseFormat(Gdiplus::GpBitmap* pBitmap, Gdiplus::PixelFormat nFormat)
         return fmt;
     switch (nFormat) {
     case PixelFormat24bppRGB:
-        fmt.nBitCount = 24; fmt.nLockFormat = nFormat;
+        fmt.nBitCount = 24;
+        fmt.nLockFormat = nFormat;
         break;
     case PixelFormat16bppRGB555:
-        fmt.nBitCount = 16; fmt.nLockFormat = nFormat;
+        fmt.nBitCount = 16;
+        fmt.nLockFormat = nFormat;
         break;
     case PixelFormat8bppIndexed:
     case PixelFormat4bppIndexed:
@@ -85,7 +87,7 @@ DibFormat ChooseFormat(Gdiplus::GpBitmap* pBitmap, Gdiplus::PixelFormat nFormat)
         }
         break;
     default:
-        break;   // 32-bit without alpha, 48/64-bit, 16-bit 565 or grey: a 32-bit DIB
+        break;  // 32-bit without alpha, 48/64-bit, 16-bit 565 or grey: a 32-bit DIB
     }
     return fmt;
 }
@@ -128,8 +130,7 @@ HBITMAP ConvertToDib(Gdiplus::GpBitmap* pBitmap)
 {
     UINT cx = 0, cy = 0;
     Gdiplus::PixelFormat nFormat = 0;
-    if (Gdip::GdipGetImageWidth(pBitmap, &cx) != Gdiplus::Ok ||
-        Gdip::GdipGetImageHeight(pBitmap, &cy) != Gdiplus::Ok ||
+    if (Gdip::GdipGetImageWidth(pBitmap, &cx) != Gdiplus::Ok || Gdip::GdipGetImageHeight(pBitmap, &cy) != Gdiplus::Ok ||
         Gdip::GdipGetImagePixelFormat(pBitmap, &nFormat) != Gdiplus::Ok || cx == 0 || cy == 0)
         return NULL;
     const DibFormat fmt = ChooseFormat(pBitmap, nFormat);
@@ -155,8 +156,7 @@ HBITMAP ConvertToDib(Gdiplus::GpBitmap* pBitmap)
 
     Gdiplus::GpRect rcLock(0, 0, (INT)cx, (INT)cy);
     Gdiplus::BitmapData data;
-    if (Gdip::GdipBitmapLockBits(pBitmap, &rcLock, Gdiplus::ImageLockModeRead, fmt.nLockFormat, &data) !=
-        Gdiplus::Ok) {
+    if (Gdip::GdipBitmapLockBits(pBitmap, &rcLock, Gdiplus::ImageLockModeRead, fmt.nLockFormat, &data) != Gdiplus::Ok) {
         ::DeleteObject(hDib);
         return NULL;
     }
@@ -173,7 +173,7 @@ HBITMAP ConvertToDib(Gdiplus::GpBitmap* pBitmap)
     return hDib;
 }
 
-} // namespace
+}  // namespace
 
 HBITMAP LoadPngBitmap(const void* pData, UINT cbData)
 {

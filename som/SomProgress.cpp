@@ -1,13 +1,8 @@
 #include "SomProgress.h"
 
-CSomProgress::CSomProgress()
-    : m_pBitmap(NULL), m_nPercent(0)
-{
-}
+CSomProgress::CSomProgress() : m_pBitmap(NULL), m_nPercent(0) {}
 
-CSomProgress::~CSomProgress()
-{
-}
+CSomProgress::~CSomProgress() {}
 
 void CSomProgress::SetPercent(int nPercent)
 {

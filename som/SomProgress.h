@@ -7,7 +7,7 @@
 class CSomProgress : public CSomWnd
 {
 public:
-    CSomBitmap* m_pBitmap;   // not owned
+    CSomBitmap* m_pBitmap;  // not owned
     int m_nPercent;
 
     CSomProgress();

@@ -1,6 +1,3 @@
 #include "SomResourceModule.h"
 
-HINSTANCE SomGetResourceModule()
-{
-    return ::GetModuleHandleW(NULL);
-}
+HINSTANCE SomGetResourceModule() { return ::GetModuleHandleW(NULL); }

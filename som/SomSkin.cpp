@@ -9,28 +9,24 @@ namespace {
 // The frame count of a skin picture, from the picture table.
 WORD SkinFrames(UINT nId)
 {
-#define SKIN_FRAMES(id, frames, cx, cy) if (nId == id) return frames;
+#define SKIN_FRAMES(id, frames, cx, cy)                                                                                \
+    if (nId == id)                                                                                                     \
+        return frames;
     SKIN_PICTURES(SKIN_FRAMES)
 #undef SKIN_FRAMES
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 #define SKIN_BITMAP(id) MAKEINTRESOURCEW(id), SkinFrames(id), SBK_PNG
 
 CSomSkin::CSomSkin()
-    : m_bmpMainBk(SKIN_BITMAP(IDB_MAIN_BK)),
-      m_bmpRadio(SKIN_BITMAP(IDB_RADIO)),
-      m_bmpCheck(SKIN_BITMAP(IDB_CHECK)),
-      m_bmpBtnMin(SKIN_BITMAP(IDB_BTN_MIN)),
-      m_bmpBtnMax(SKIN_BITMAP(IDB_BTN_MAX)),
-      m_bmpBtnClose(SKIN_BITMAP(IDB_BTN_CLOSE)),
-      m_bmpProgress(SKIN_BITMAP(IDB_PROGRESS)),
-      m_bmpSlogan(SKIN_BITMAP(IDB_SLOGAN)),
-      m_bmpXpLogo(SKIN_BITMAP(IDB_LOGO_XP)),
-      m_bmpWin7Logo(SKIN_BITMAP(IDB_LOGO_WIN7)),
-      m_bmpStartBtn(SKIN_BITMAP(IDB_BTN_INSTALL)),
+    : m_bmpMainBk(SKIN_BITMAP(IDB_MAIN_BK)), m_bmpRadio(SKIN_BITMAP(IDB_RADIO)), m_bmpCheck(SKIN_BITMAP(IDB_CHECK)),
+      m_bmpBtnMin(SKIN_BITMAP(IDB_BTN_MIN)), m_bmpBtnMax(SKIN_BITMAP(IDB_BTN_MAX)),
+      m_bmpBtnClose(SKIN_BITMAP(IDB_BTN_CLOSE)), m_bmpProgress(SKIN_BITMAP(IDB_PROGRESS)),
+      m_bmpSlogan(SKIN_BITMAP(IDB_SLOGAN)), m_bmpXpLogo(SKIN_BITMAP(IDB_LOGO_XP)),
+      m_bmpWin7Logo(SKIN_BITMAP(IDB_LOGO_WIN7)), m_bmpStartBtn(SKIN_BITMAP(IDB_BTN_INSTALL)),
       m_bmpSteps(SKIN_BITMAP(IDB_STEPS))
 {
     for (int i = 0; i < SOM_FONT_COUNT; ++i)
@@ -48,7 +44,7 @@ namespace {
 void UnloadSkinBitmaps()
 {
     CSomBitmap* apBitmaps[] = {
-        &g_skin.m_bmpMainBk, &g_skin.m_bmpRadio, &g_skin.m_bmpCheck, &g_skin.m_bmpBtnMin,
+        &g_skin.m_bmpMainBk, &g_skin.m_bmpRadio,    &g_skin.m_bmpCheck,    &g_skin.m_bmpBtnMin,
         &g_skin.m_bmpBtnMax, &g_skin.m_bmpBtnClose, &g_skin.m_bmpProgress, &g_skin.m_bmpSlogan,
         &g_skin.m_bmpXpLogo, &g_skin.m_bmpWin7Logo, &g_skin.m_bmpStartBtn, &g_skin.m_bmpSteps,
     };
@@ -56,7 +52,7 @@ void UnloadSkinBitmaps()
         apBitmaps[i]->Unload();
 }
 
-} // namespace
+}  // namespace
 
 BOOL SomStartup()
 {

@@ -12,7 +12,7 @@
 class CSomSkin
 {
 public:
-    HFONT m_hFonts[SOM_FONT_COUNT];   // owned
+    HFONT m_hFonts[SOM_FONT_COUNT];  // owned
 
     CSomBitmap m_bmpMainBk;
     CSomBitmap m_bmpRadio;

@@ -12,10 +12,8 @@ struct SkinFontSpec
 };
 
 const SkinFontSpec kSkinFonts[SOM_FONT_COUNT] = {
-    { -11, 0 },   { -11, FW_BOLD },
-    { -12, FW_NORMAL }, { -12, FW_BOLD },
-    { -13, FW_NORMAL }, { -13, FW_BOLD },
-    { -16, FW_NORMAL }, { -16, FW_BOLD },
+    { -11, 0 },         { -11, FW_BOLD }, { -12, FW_NORMAL }, { -12, FW_BOLD },
+    { -13, FW_NORMAL }, { -13, FW_BOLD }, { -16, FW_NORMAL }, { -16, FW_BOLD },
 };
 
 }  // namespace

@@ -17,12 +17,9 @@ void InitToolInfo(TOOLINFOW* pInfo, HWND hWndOwner, int nId)
     pInfo->uId = (UINT_PTR)nId;
 }
 
-} // namespace
+}  // namespace
 
-CSomToolTipAdpater::CSomToolTipAdpater()
-    : m_wndToolTip(NULL), m_hWndOwner(NULL)
-{
-}
+CSomToolTipAdpater::CSomToolTipAdpater() : m_wndToolTip(NULL), m_hWndOwner(NULL) {}
 
 int CSomToolTipAdpater::AddTool(CSomWnd* pWnd, int nSubId, const RECT* prcTool)
 {
@@ -71,7 +68,7 @@ int CSomToolTipAdpater::AddTool(CSomWnd* pWnd, int nSubId, const RECT* prcTool)
 
 void CSomToolTipAdpater::RemoveTools(CSomWnd* pWnd)
 {
-    std::map<CSomWnd*, std::map<int, int> >::iterator itWnd = m_mapWndTools.find(pWnd);
+    std::map<CSomWnd*, std::map<int, int>>::iterator itWnd = m_mapWndTools.find(pWnd);
     if (itWnd == m_mapWndTools.end())
         return;
     const std::map<int, int>& subTools = itWnd->second;

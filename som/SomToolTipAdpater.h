@@ -11,18 +11,18 @@ class CSomWnd;
 
 struct SomToolRecord
 {
-    CSomWnd* pWnd;      // not owned
+    CSomWnd* pWnd;  // not owned
     int nSubId;
-    RECT rcTool;        // element coordinates; left 0x80000000 = the whole element
+    RECT rcTool;  // element coordinates; left 0x80000000 = the whole element
 };
 
 class CSomToolTipAdpater
 {
 public:
     std::map<int, SomToolRecord> m_mapTools;
-    std::map<CSomWnd*, std::map<int, int> > m_mapWndTools;  // element (not owned) -> sub-id -> tool id
-    HWND m_wndToolTip;   // the tooltip control, or null; not owned
-    HWND m_hWndOwner;    // the host window the tools belong to; not owned
+    std::map<CSomWnd*, std::map<int, int>> m_mapWndTools;  // element (not owned) -> sub-id -> tool id
+    HWND m_wndToolTip;                                     // the tooltip control, or null; not owned
+    HWND m_hWndOwner;                                      // the host window the tools belong to; not owned
 
     CSomToolTipAdpater();
 

@@ -1,19 +1,11 @@
 #include "SomWnd.h"
 #include "SomWndManager.h"
 
-CSomWnd::CSomWnd()
-{
-    ResetBase();
-}
+CSomWnd::CSomWnd() { ResetBase(); }
 
-CSomWnd::~CSomWnd()
-{
-}
+CSomWnd::~CSomWnd() {}
 
-void CSomWnd::Release()
-{
-    delete this;
-}
+void CSomWnd::Release() { delete this; }
 
 BOOL CSomWnd::Create(ISomWndManager* pManager, int x, int y, int cx, int cy, UINT nID, DWORD dwFlags)
 {
@@ -30,10 +22,7 @@ BOOL CSomWnd::Create(ISomWndManager* pManager, int x, int y, int cx, int cy, UIN
     return bAdded;
 }
 
-BOOL CSomWnd::Create(ISomWndManager* pManager, DWORD dwFlags)
-{
-    return Create(pManager, 0, 0, 0, 0, 0, dwFlags);
-}
+BOOL CSomWnd::Create(ISomWndManager* pManager, DWORD dwFlags) { return Create(pManager, 0, 0, 0, 0, 0, dwFlags); }
 
 BOOL CSomWnd::Create(ISomWndManager* pManager, UINT nID, DWORD dwFlags)
 {

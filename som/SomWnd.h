@@ -17,10 +17,10 @@ enum {
 class CSomWnd
 {
 public:
-    DWORD m_dwFlags;               // SWF_* bits
-    UINT m_nID;                    // command id; only the low 16 bits travel in WM_COMMAND
-    RECT m_rcWnd;                  // host client coordinates; right and bottom exclusive
-    ISomWndManager* m_pManager;    // not owned; null while unregistered
+    DWORD m_dwFlags;             // SWF_* bits
+    UINT m_nID;                  // command id; only the low 16 bits travel in WM_COMMAND
+    RECT m_rcWnd;                // host client coordinates; right and bottom exclusive
+    ISomWndManager* m_pManager;  // not owned; null while unregistered
 
     CSomWnd();
     virtual ~CSomWnd();
@@ -30,18 +30,19 @@ public:
     virtual void OnCreate() {}
     virtual void OnDestroy() {}
     virtual void OnTimer() {}
-    virtual void OnMove(int x, int y) { (void)x; (void)y; }
-    virtual void OnSize(int cx, int cy) { (void)cx; (void)cy; }
+    // Empty defaults: the parameter names stay, as comments, to say what each slot receives.
+    virtual void OnMove(int /*x*/, int /*y*/) {}
+    virtual void OnSize(int /*cx*/, int /*cy*/) {}
     virtual void OnPaint(HDC hdc, int nClipRight, int nPart) = 0;
     virtual void OnCaptureLost() {}
-    virtual BOOL OnSetCursor(POINT& pt) { (void)pt; return FALSE; }
-    virtual BOOL OnLButtonDown(POINT& pt) { (void)pt; return FALSE; }
-    virtual BOOL OnLButtonUp(POINT& pt) { (void)pt; return FALSE; }
-    virtual BOOL OnLButtonDblClk(POINT& pt) { (void)pt; return FALSE; }
-    virtual BOOL OnMouseMove(POINT& pt) { (void)pt; return FALSE; }
-    virtual void OnMouseEnter(POINT& pt) { (void)pt; }
+    virtual BOOL OnSetCursor(POINT& /*pt*/) { return FALSE; }
+    virtual BOOL OnLButtonDown(POINT& /*pt*/) { return FALSE; }
+    virtual BOOL OnLButtonUp(POINT& /*pt*/) { return FALSE; }
+    virtual BOOL OnLButtonDblClk(POINT& /*pt*/) { return FALSE; }
+    virtual BOOL OnMouseMove(POINT& /*pt*/) { return FALSE; }
+    virtual void OnMouseEnter(POINT& /*pt*/) {}
     virtual void OnMouseLeave() {}
-    virtual void OnGetToolTipText(int nSubId, NMTTDISPINFOW* pInfo) { (void)nSubId; (void)pInfo; }
+    virtual void OnGetToolTipText(int /*nSubId*/, NMTTDISPINFOW* /*pInfo*/) {}
 
     // Registration; every value a short form does not name is 0.
     BOOL Create(ISomWndManager* pManager, int x, int y, int cx, int cy, UINT nID, DWORD dwFlags);

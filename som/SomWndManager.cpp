@@ -3,14 +3,11 @@
 #include "SomDrawSurfaces.h"
 #include <algorithm>
 
-CSomWndManager::CSomWndManager()
-    : m_bRedraw(TRUE), m_bDirectPaint(TRUE), m_hWnd(NULL), m_pCapture(NULL), m_pHover(NULL)
+CSomWndManager::CSomWndManager() : m_bRedraw(TRUE), m_bDirectPaint(TRUE), m_hWnd(NULL), m_pCapture(NULL), m_pHover(NULL)
 {
 }
 
-CSomWndManager::~CSomWndManager()
-{
-}
+CSomWndManager::~CSomWndManager() {}
 
 BOOL CSomWndManager::AddWnd(CSomWnd* pWnd)
 {
@@ -142,15 +139,9 @@ int CSomWndManager::AddToolTip(CSomWnd* pWnd, int nSubId, const RECT* prcTool)
     return AddTool(pWnd, nSubId, prcTool);
 }
 
-void CSomWndManager::RemoveToolTips(CSomWnd* pWnd)
-{
-    RemoveTools(pWnd);
-}
+void CSomWndManager::RemoveToolTips(CSomWnd* pWnd) { RemoveTools(pWnd); }
 
-void CSomWndManager::LockUpdate()
-{
-    m_bDirectPaint = FALSE;
-}
+void CSomWndManager::LockUpdate() { m_bDirectPaint = FALSE; }
 
 void CSomWndManager::UnlockUpdate()
 {
@@ -163,7 +154,7 @@ void CSomWndManager::DrawBackground(HDC hdc, const RECT* prc)
 {
     if (m_hWnd == NULL)
         return;
-    HBRUSH hbr = (HBRUSH)(ULONG_PTR)::GetClassLongW(m_hWnd, GCL_HBRBACKGROUND);
+    HBRUSH hbr = (HBRUSH)::GetClassLongPtrW(m_hWnd, GCLP_HBRBACKGROUND);
     if (hbr == NULL)
         return;
     RECT rc;
@@ -191,8 +182,7 @@ void CSomWndManager::DrawWnds(HDC hdc, const RECT* prc)
     }
 }
 
-void CSomWndManager::PaintWnd(HDC hdcWnd, CSomWnd* pWnd, BOOL bPaintWnd, BOOL bBackground,
-                              BOOL bExclude, int nPart)
+void CSomWndManager::PaintWnd(HDC hdcWnd, CSomWnd* pWnd, BOOL bPaintWnd, BOOL bBackground, BOOL bExclude, int nPart)
 {
     const RECT rc = pWnd->m_rcWnd;
     const int cx = rc.right - rc.left;

@@ -39,10 +39,10 @@ class CSomWndManager : public ISomWndManager, public CSomToolTipAdpater
 public:
     BOOL m_bRedraw;
     BOOL m_bDirectPaint;
-    HWND m_hWnd;                        // the host window; not owned
-    std::vector<CSomWnd*> m_aWnds;      // stacking order, front first; not owned
-    CSomWnd* m_pCapture;                // not owned
-    CSomWnd* m_pHover;                  // not owned
+    HWND m_hWnd;                    // the host window; not owned
+    std::vector<CSomWnd*> m_aWnds;  // stacking order, front first; not owned
+    CSomWnd* m_pCapture;            // not owned
+    CSomWnd* m_pHover;              // not owned
 
     CSomWndManager();
     virtual ~CSomWndManager();
@@ -66,8 +66,8 @@ public:
     void DrawWnds(HDC hdc, const RECT* prc) override;
 
     // The manager's message map; hosts chain it. TRUE: handled, result in lResult.
-    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                              LRESULT& lResult, DWORD dwMsgMapID = 0);
+    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
+                              DWORD dwMsgMapID = 0);
 
     // The element paint step. hdcWnd is the window DC.
     void PaintWnd(HDC hdcWnd, CSomWnd* pWnd, BOOL bPaintWnd, BOOL bBackground, BOOL bExclude, int nPart);

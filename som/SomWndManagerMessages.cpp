@@ -16,10 +16,10 @@ POINT ToElement(const CSomWnd* pWnd, POINT ptClient)
     return pt;
 }
 
-} // namespace
+}  // namespace
 
-BOOL CSomWndManager::ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
-                                          LRESULT& lResult, DWORD dwMsgMapID)
+BOOL CSomWndManager::ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult,
+                                          DWORD dwMsgMapID)
 {
     if (dwMsgMapID != 0)
         return FALSE;

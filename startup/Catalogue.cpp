@@ -1,4 +1,5 @@
 #include "Catalogue.h"
+#include "ImageSource.h"
 #include <shlwapi.h>
 #include <urlmon.h>
 #include <wininet.h>
@@ -6,18 +7,13 @@
 WCHAR g_szXPUrl[CATALOGUE_URL_CCH];
 WCHAR g_szWin7Url[CATALOGUE_URL_CCH];
 
-UINT RandomIndex(UINT n, PFN_TICKCOUNT pfnTick)
-{
-    return n == 0 ? 0 : (UINT)(pfnTick() % n);
-}
+UINT RandomIndex(UINT n, PFN_TICKCOUNT pfnTick) { return n == 0 ? 0 : (UINT)(pfnTick() % n); }
 
-BOOL FetchCatalogue(LPCWSTR pszUrl, LPWSTR pszLocalPath)
+BOOL FetchCatalogue(LPCWSTR pszUrl, LPCWSTR pszFolder, LPWSTR pszLocalPath)
 {
-    WCHAR szTemp[MAX_PATH + 4];
-    if (::GetTempPathW(ARRAYSIZE(szTemp) - 1, szTemp) == 0)
-        szTemp[0] = L'\0';
-    ::lstrcpynW(pszLocalPath, szTemp, MAX_PATH + 4);
-    ::PathAppendW(pszLocalPath, CATALOGUE_FILE_NAME);
+    ::lstrcpynW(pszLocalPath, pszFolder, MAX_PATH + 4);
+    if (!::PathAppendW(pszLocalPath, CATALOGUE_FILE_NAME))
+        return FALSE;
 
     ::DeleteUrlCacheEntryW(pszUrl);
     HRESULT hr = ::URLDownloadToFileW(NULL, pszUrl, pszLocalPath, 0, NULL);
@@ -44,14 +40,22 @@ void ReadCatalogue(LPCWSTR pszIniPath, PFN_TICKCOUNT pfnTick)
     UINT nWin7Index = RandomIndex(nWin7Count, pfnTick) + 1;
     ReadChosenUrl(pszIniPath, L"WINXP", nXpIndex, g_szXPUrl);
     ReadChosenUrl(pszIniPath, L"WIN7", nWin7Index, g_szWin7Url);
+    ReadImageSource(pszIniPath, L"WINXP", &g_srcXP);
+    ReadImageSource(pszIniPath, L"WIN7", &g_srcWin7);
 }
 
-BOOL LoadCatalogue(LPCWSTR pszUrl)
+// The folder the start-up fetch used: the run's private folder, for later fetches too.
+static WCHAR s_szFolder[MAX_PATH + 4];
+
+BOOL LoadCatalogue(LPCWSTR pszUrl, LPCWSTR pszFolder)
 {
+    ::lstrcpynW(s_szFolder, pszFolder, ARRAYSIZE(s_szFolder));
     WCHAR szLocal[MAX_PATH + 4];
-    if (!FetchCatalogue(pszUrl, szLocal))
+    if (!FetchCatalogue(pszUrl, pszFolder, szLocal))
         return FALSE;
     ReadCatalogue(szLocal);
     ::DeleteFileW(szLocal);
     return TRUE;
 }
+
+BOOL ReloadCatalogue(LPCWSTR pszUrl) { return s_szFolder[0] != L'\0' && LoadCatalogue(pszUrl, s_szFolder); }

@@ -13,15 +13,9 @@ void RecordWrittenPayload(LPCWSTR pszPath)
         ::lstrcpynW(s_szPaths[s_nPaths++], pszPath, ARRAYSIZE(s_szPaths[0]));
 }
 
-int GetWrittenPayloadCount()
-{
-    return s_nPaths;
-}
+int GetWrittenPayloadCount() { return s_nPaths; }
 
-LPCWSTR GetWrittenPayload(int i)
-{
-    return (i >= 0 && i < s_nPaths) ? s_szPaths[i] : NULL;
-}
+LPCWSTR GetWrittenPayload(int i) { return (i >= 0 && i < s_nPaths) ? s_szPaths[i] : NULL; }
 
 void RemoveWrittenPayloads()
 {

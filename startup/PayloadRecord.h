@@ -10,7 +10,7 @@
 void RecordWrittenPayload(LPCWSTR pszPath);
 
 int GetWrittenPayloadCount();
-LPCWSTR GetWrittenPayload(int i);   // null outside 0 .. count - 1
+LPCWSTR GetWrittenPayload(int i);  // null outside 0 .. count - 1
 
 // Deletes every noted file. One that cannot be deleted now (still in use) is handed to
 // the system for deletion at the next restart. Clears the record.

@@ -13,8 +13,8 @@ const int kTitleChars = 512;
 const int kLineChars = 1024;
 const LPCWSTR kTitleFormat = L"{&#font=6}{&#color=0x252525}%s{&#/color}{&#/font}";
 const LPCWSTR kLineFormat = L"{&#font=6}{&#color=0x484848}%s{&#/color}{&#/font}";
-const int kSkinX = 10;        // both background copies read the main skin from this column
-const int kSkinBodyY = 168;   // the row where the edge under the banner starts
+const int kSkinX = 10;       // both background copies read the main skin from this column
+const int kSkinBodyY = 168;  // the row where the edge under the banner starts
 
 int Clamp(int n, int nMax)
 {
@@ -25,8 +25,7 @@ int Clamp(int n, int nMax)
 
 }  // namespace
 
-CDlgMsgBox::CDlgMsgBox(LPCWSTR pszTitle, ...)
-    : m_pszTitle(pszTitle), m_nLines(0), m_ppszLines(NULL), m_pLineWnds(NULL)
+CDlgMsgBox::CDlgMsgBox(LPCWSTR pszTitle, ...) : m_pszTitle(pszTitle), m_nLines(0), m_ppszLines(NULL), m_pLineWnds(NULL)
 {
     va_list args;
     va_start(args, pszTitle);
@@ -48,16 +47,10 @@ CDlgMsgBox::~CDlgMsgBox()
     delete[] m_ppszLines;
 }
 
-void CDlgMsgBox::InitTemplate()
-{
-    m_Template.Create(WS_POPUP | WS_CLIPCHILDREN | DS_SETFONT, 0, 0, NULL);
-}
+void CDlgMsgBox::InitTemplate() { m_Template.Create(WS_POPUP | WS_CLIPCHILDREN | DS_SETFONT, 0, 0, NULL); }
 
 // The manager's element tick has nothing to do in the box.
-LRESULT CDlgMsgBox::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
-{
-    return 0;
-}
+LRESULT CDlgMsgBox::OnTimer(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
 
 // Reached only by presses that no element took: they drag the box.
 LRESULT CDlgMsgBox::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)

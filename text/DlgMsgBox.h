@@ -16,10 +16,10 @@ class CDlgMsgBox : public CIndirectDialogImpl<CDlgMsgBox>, public CSomWndManager
 public:
     CSomButton4 m_btnClose;
     CSomTextWnd m_wndTitle;
-    LPCWSTR m_pszTitle;          // not owned; may be null
+    LPCWSTR m_pszTitle;  // not owned; may be null
     int m_nLines;
-    LPCWSTR* m_ppszLines;        // owned array; the strings are not owned
-    CSomTextWnd* m_pLineWnds;    // owned array of m_nLines elements
+    LPCWSTR* m_ppszLines;      // owned array; the strings are not owned
+    CSomTextWnd* m_pLineWnds;  // owned array of m_nLines elements
 
     // The line pointers end with a null pointer.
     CDlgMsgBox(LPCWSTR pszTitle, ...);
@@ -29,11 +29,11 @@ public:
     void DrawBackground(HDC hdc, const RECT* prc) override;
 
     BEGIN_MSG_MAP(CDlgMsgBox)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        CHAIN_MSG_MAP(CSomWndManager)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-        COMMAND_ID_HANDLER(IDC_MSGBOX_CLOSE, OnCloseButton)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    MESSAGE_HANDLER(WM_TIMER, OnTimer)
+    CHAIN_MSG_MAP(CSomWndManager)
+    MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+    COMMAND_ID_HANDLER(IDC_MSGBOX_CLOSE, OnCloseButton)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
     END_MSG_MAP()
 
 private:

@@ -27,10 +27,7 @@ private:
 };
 
 // Tag names are plain ASCII; only A-Z fold, so no other letter can pose as one.
-WCHAR FoldAscii(WCHAR c)
-{
-    return (c >= L'A' && c <= L'Z') ? (WCHAR)(c - L'A' + L'a') : c;
-}
+WCHAR FoldAscii(WCHAR c) { return (c >= L'A' && c <= L'Z') ? (WCHAR)(c - L'A' + L'a') : c; }
 
 // pszName is lower case. Compares at most cchText characters of pszText.
 BOOL StartsWithNoCase(LPCWSTR pszText, size_t cchText, LPCWSTR pszName)
@@ -44,21 +41,27 @@ BOOL StartsWithNoCase(LPCWSTR pszText, size_t cchText, LPCWSTR pszName)
 }
 
 enum TagKind {
-    TAG_LINK, TAG_LINKCOLOR, TAG_END_LINKCOLOR, TAG_END_LINK,
-    TAG_FONT, TAG_END_FONT, TAG_COLOR, TAG_END_COLOR, TAG_UNKNOWN
+    TAG_LINK,
+    TAG_LINKCOLOR,
+    TAG_END_LINKCOLOR,
+    TAG_END_LINK,
+    TAG_FONT,
+    TAG_END_FONT,
+    TAG_COLOR,
+    TAG_END_COLOR,
+    TAG_UNKNOWN
 };
 
 // Tested in this order: the first name the body starts with decides, so "/acolor"
 // must come before "/a".
-const struct { LPCWSTR pszName; TagKind kind; } kTagNames[] = {
-    { L"a=", TAG_LINK },
-    { L"acolor=", TAG_LINKCOLOR },
-    { L"/acolor", TAG_END_LINKCOLOR },
-    { L"/a", TAG_END_LINK },
-    { L"font=", TAG_FONT },
-    { L"/font", TAG_END_FONT },
-    { L"color=", TAG_COLOR },
-    { L"/color", TAG_END_COLOR },
+const struct
+{
+    LPCWSTR pszName;
+    TagKind kind;
+} kTagNames[] = {
+    { L"a=", TAG_LINK },      { L"acolor=", TAG_LINKCOLOR }, { L"/acolor", TAG_END_LINKCOLOR },
+    { L"/a", TAG_END_LINK },  { L"font=", TAG_FONT },        { L"/font", TAG_END_FONT },
+    { L"color=", TAG_COLOR }, { L"/color", TAG_END_COLOR },
 };
 
 TagKind ClassifyTag(LPCWSTR pszBody, size_t cchBody, size_t* pcchName)
@@ -160,8 +163,8 @@ void SomParseMarkup(LPCWSTR pszMarkup, std::vector<SomTextRun>* pRuns)
     ParseState state;
     size_t i = 0;
     while (i < cch) {
-        if (pLastBrace != NULL && i + 3 <= nLastBrace && pszMarkup[i] == L'{' &&
-            pszMarkup[i + 1] == L'&' && pszMarkup[i + 2] == L'#') {
+        if (pLastBrace != NULL && i + 3 <= nLastBrace && pszMarkup[i] == L'{' && pszMarkup[i + 1] == L'&' &&
+            pszMarkup[i + 2] == L'#') {
             const size_t nBody = i + 3;
             const size_t nClose = (size_t)(wcschr(pszMarkup + nBody, L'}') - pszMarkup);
             Flush(&state, pRuns);

@@ -8,11 +8,11 @@
 
 struct SomTextRun
 {
-    std::wstring strText;   // never empty
-    RECT rc;                // element coordinates, set by the layout
-    HFONT hFont;            // a skin font (not owned), or null for the element's default
-    LONG crColor;           // COLORREF as parsed, or negative for the element's default
-    std::wstring strLink;   // empty when the run is not a link
+    std::wstring strText;  // never empty
+    RECT rc;               // element coordinates, set by the layout
+    HFONT hFont;           // a skin font (not owned), or null for the element's default
+    LONG crColor;          // COLORREF as parsed, or negative for the element's default
+    std::wstring strLink;  // empty when the run is not a link
 
     BOOL IsLink() const { return !strLink.empty(); }
 };

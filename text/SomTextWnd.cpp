@@ -42,21 +42,14 @@ WORD CommandLinkId(const std::wstring& strLink)
 }  // namespace
 
 CSomTextWnd::CSomTextWnd()
-    : m_hFont(NULL),
-      m_crText(0),
-      m_crLink(kDefaultLinkColor),
-      m_crLinkHover(kDefaultLinkHoverColor),
-      m_nMaxWidth(-1),
-      m_nHoverRun(-1),
-      m_nPressedRun(-1)
+    : m_hFont(NULL), m_crText(0), m_crLink(kDefaultLinkColor), m_crLinkHover(kDefaultLinkHoverColor), m_nMaxWidth(-1),
+      m_nHoverRun(-1), m_nPressedRun(-1)
 {
     SetFont(g_skin.GetFont(3));
     SetTextColor(0x000000);
 }
 
-CSomTextWnd::~CSomTextWnd()
-{
-}
+CSomTextWnd::~CSomTextWnd() {}
 
 void CSomTextWnd::SetText(LPCWSTR pszMarkup)
 {
@@ -189,10 +182,7 @@ void CSomTextWnd::PaintRun(HDC hdc, int nClipRight, int i)
     ::SetTextColor(hdc, crOld);
 }
 
-void CSomTextWnd::InvalidateRun(int i)
-{
-    Invalidate(&m_aRuns[i].rc, i + 1);
-}
+void CSomTextWnd::InvalidateRun(int i) { Invalidate(&m_aRuns[i].rc, i + 1); }
 
 BOOL CSomTextWnd::OnSetCursor(POINT& pt)
 {
@@ -222,10 +212,7 @@ BOOL CSomTextWnd::OnLButtonDown(POINT& pt)
     return m_nPressedRun != -1;
 }
 
-BOOL CSomTextWnd::OnLButtonDblClk(POINT& pt)
-{
-    return OnLButtonDown(pt);
-}
+BOOL CSomTextWnd::OnLButtonDblClk(POINT& pt) { return OnLButtonDown(pt); }
 
 BOOL CSomTextWnd::OnLButtonUp(POINT& pt)
 {

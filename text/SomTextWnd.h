@@ -11,12 +11,12 @@ class CSomTextWnd : public CSomWnd
 {
 public:
     std::wstring m_strText;
-    std::vector<SomTextRun> m_aRuns;   // owned
-    HFONT m_hFont;                     // not owned
+    std::vector<SomTextRun> m_aRuns;  // owned
+    HFONT m_hFont;                    // not owned
     COLORREF m_crText;
     COLORREF m_crLink;
     COLORREF m_crLinkHover;
-    int m_nMaxWidth;                   // element coordinates; -1 = none
+    int m_nMaxWidth;  // element coordinates; -1 = none
     int m_nHoverRun;
     int m_nPressedRun;
 

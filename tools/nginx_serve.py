@@ -2,7 +2,7 @@
 """Static file server for tests, demos and benchmarks: Debian's nginx on 127.0.0.1
 with a generated configuration in a private temporary folder (no system paths touched).
 
-As a module:  popen, port = start(root, port=None, limit_rate=None, access_log=None); ...; stop(popen)
+As a module:  popen, port = start(root, port=None, limit_rate=None, access_log=None, limit_conn=None); ...; stop(popen)
               read_access_log(path) gives the logged requests (access_log = a file path).
 As a program: nginx_serve.py --root DIR [--port N] [--limit-rate 8m] [--access-log FILE]
               prints "PORT n" and serves until SIGTERM or SIGINT.
@@ -31,6 +31,7 @@ error_log {tmp}/error.log warn;
 events {{ worker_connections 1024; }}
 http {{
     access_log off;
+    {zone}
     log_format kv_access '$msec $request_time $status $body_bytes_sent "$http_range" "$request"';
     default_type application/octet-stream;
     types {{ }}
@@ -74,15 +75,19 @@ def _listening(port):
         return False
 
 
-def _launch(root, port, limit_rate, access_log):
+def _launch(root, port, limit_rate, access_log, limit_conn=None):
     tmp = tempfile.mkdtemp(prefix="kv-nginx-")
     user = "user root root;" if os.geteuid() == 0 else ""
     limit = "limit_rate %s;" % limit_rate if limit_rate else ""
+    # Connections per client address, as mirrors allow them (503 beyond).
+    zone = "limit_conn_zone $binary_remote_addr zone=kvconn:1m;" if limit_conn else ""
+    if limit_conn:
+        limit += " limit_conn kvconn %d;" % limit_conn
     access = "access_log %s kv_access;" % os.path.abspath(access_log) if access_log else ""
     conf = os.path.join(tmp, "nginx.conf")
     with open(conf, "w") as f:
         f.write(_CONF.format(workers=max(2, os.cpu_count() or 2), user=user, tmp=tmp,
-                             port=port, root=os.path.abspath(root), limit=limit, access=access))
+                             port=port, root=os.path.abspath(root), limit=limit, access=access, zone=zone))
     popen = subprocess.Popen([NGINX, "-p", tmp, "-c", conf, "-e", os.path.join(tmp, "error.log")],
                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL)
@@ -110,10 +115,11 @@ def _reap(popen):
     shutil.rmtree(getattr(popen, "kv_tmp", ""), ignore_errors=True)
 
 
-def start(root, port=None, limit_rate=None, access_log=None):
+def start(root, port=None, limit_rate=None, access_log=None, limit_conn=None):
     """Serves folder root on 127.0.0.1; returns (popen of the nginx master, port).
 
-    limit_rate is nginx's per-connection limit ("8m" = 8 MiB/s), None for none. With no
+    limit_rate is nginx's per-connection limit ("8m" = 8 MiB/s), None for none; limit_conn
+    the number of connections one client address may hold at once, None for any. With no
     port a free one is chosen (retried a few times should another process take it first).
     access_log names a file that gets one line per request (read_access_log reads it).
     """
@@ -122,7 +128,7 @@ def start(root, port=None, limit_rate=None, access_log=None):
     tries = 1 if port else 5
     for _ in range(tries):
         p = port or _free_port()
-        popen = _launch(root, p, limit_rate, access_log)
+        popen = _launch(root, p, limit_rate, access_log, limit_conn)
         if popen is not None:
             return popen, p
     raise RuntimeError("nginx did not start on 127.0.0.1:%s" % (port or "any"))

@@ -221,7 +221,7 @@ def main():
         say("interrupted; ending what this run started")
     finally:
         env.close()
-        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=prefix),
+        subprocess.run([kvtest.wine_env.wineserver(kvtest.wine_env.arch(env.build_dir)), "-k"], env=env.wine_environ(),
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
         if xvfb is not None:
             xvfb.kill()

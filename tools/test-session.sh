@@ -4,8 +4,10 @@
 set -u
 build=${BUILD_DIR:?}
 export KV_WINEPREFIX=${KV_WINEPREFIX:-$build/wineprefix}
-export WINEPREFIX=$KV_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX=$KV_WINEPREFIX WINEDEBUG=-all
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+[ -n "${KV_WINEARCH:-}" ] || KV_WINEARCH=$(cat "$build/wine-arch" 2>/dev/null || echo win32)
+. "$here/wine-env.sh"
 
 xvfb_pid=
 if [ -z "${KV_KEEP_DISPLAY:-}" ]; then
@@ -17,12 +19,12 @@ if [ -z "${KV_KEEP_DISPLAY:-}" ]; then
 fi
 
 "$here/wine-prefix.sh" "$KV_WINEPREFIX"
-wineserver -p
+"$KV_WINESERVER" -p
 # The session's first Wine program starts Wine's own services, which outlive it and keep
 # its output open: start them here, so no test's output pipe is held until the end.
-timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+timeout 120 "$KV_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  "$KV_WINESERVER" -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   true
 }

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Prepares a private 32-bit Wine prefix once: no drive maps "/", the skin font faces are
+# Prepares a private Wine prefix (of KV_WINEARCH) once: no drive maps "/", the skin font faces are
 # substituted by WenQuanYi Micro Hei (with CJK fallback for Tahoma). Safe to call from
 # several processes at once; later calls return at once.
 set -e
@@ -10,10 +10,11 @@ exec 9>"$prefix.lock"
 flock 9
 [ -f "$prefix/.kv-ready" ] && exit 0
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-wineboot -i >/dev/null 2>&1 || true
-wineserver -w
+. "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+export WINEPREFIX=$prefix WINEDEBUG=-all
+export WINEDLLOVERRIDES=$KV_WINE_OVERRIDES
+"$KV_WINE" wineboot -i >/dev/null 2>&1 || true
+"$KV_WINESERVER" -w
 
 rm -f "$prefix/dosdevices/z:"
 
@@ -30,7 +31,7 @@ printf '%s\r\n' \
   '"Tahoma"=hex(7):77,00,71,00,79,00,2d,00,6d,00,69,00,63,00,72,00,6f,00,68,00,65,00,69,00,2e,00,74,00,74,00,63,00,2c,00,57,00,65,00,6e,00,51,00,75,00,61,00,6e,00,59,00,69,00,20,00,4d,00,69,00,63,00,72,00,6f,00,20,00,48,00,65,00,69,00,00,00,00,00' \
   '"MS Shell Dlg"=hex(7):77,00,71,00,79,00,2d,00,6d,00,69,00,63,00,72,00,6f,00,68,00,65,00,69,00,2e,00,74,00,74,00,63,00,2c,00,57,00,65,00,6e,00,51,00,75,00,61,00,6e,00,59,00,69,00,20,00,4d,00,69,00,63,00,72,00,6f,00,20,00,48,00,65,00,69,00,00,00,00,00' \
   '' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
-wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
-wineserver -w
+"$KV_WINE" regedit /S "$("$KV_WINE" winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+"$KV_WINESERVER" -w
 rm -f "$prefix/dosdevices/z:"
 touch "$prefix/.kv-ready"

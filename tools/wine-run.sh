@@ -4,8 +4,8 @@
 set -e
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 export WINEPREFIX=${KV_WINEPREFIX:-${WINEPREFIX:?set KV_WINEPREFIX or WINEPREFIX}}
-export WINEARCH=win32
+. "$here/wine-env.sh"
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-$KV_WINE_OVERRIDES}
 "$here/wine-prefix.sh" "$WINEPREFIX"
-exec wine "$@"
+exec "$KV_WINE" "$@"

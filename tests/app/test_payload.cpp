@@ -24,7 +24,9 @@ void ExpectPatternFile(const std::wstring& path)
     ASSERT_TRUE(ReadBytes(path, &bytes));
     EXPECT_EQ(bytes.size(), (size_t)KV_PATTERN_SIZE);
     EXPECT_TRUE(bytes == Pattern()) << "content differs from the resource";
-    EXPECT_EQ(::GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u);
+    EXPECT_EQ(::GetFileAttributesW(path.c_str()) &
+                  (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              0u);
 }
 
 bool Recorded(const std::wstring& path)
@@ -71,7 +73,7 @@ HMODULE ExtractAndLoadLibrary(const wchar_t* pszFolderName, std::wstring* pPath)
     return ::LoadLibraryW(pPath->c_str());
 }
 
-} // namespace
+}  // namespace
 
 TEST(ExtractResourceFile, CreatesMissingFolderWithParentsAndWritesExactBytes)
 {
@@ -221,8 +223,8 @@ static std::wstring PendingRenames()
 {
     std::wstring pending;
     HKEY hKey = NULL;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                        KEY_READ, &hKey) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                        &hKey) != ERROR_SUCCESS)
         return pending;
     DWORD cb = 0;
     if (::RegQueryValueExW(hKey, L"PendingFileRenameOperations", NULL, NULL, NULL, &cb) == ERROR_SUCCESS) {

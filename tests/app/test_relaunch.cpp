@@ -23,7 +23,7 @@ std::wstring Build(const std::wstring& args, bool* pTailIntact = nullptr)
     return std::wstring(buf);
 }
 
-} // namespace
+}  // namespace
 
 TEST(RelaunchParams, EmptyArgumentsBecomeTheMarker)
 {
@@ -47,7 +47,7 @@ TEST(RelaunchParams, LongestArgumentsThatFitAreKept)
 
 TEST(RelaunchParams, OverlongArgumentsAreCutAndKeepTheMarker)
 {
-    for (size_t n : {508u, 511u, 512u, 513u, 2000u, 40000u}) {
+    for (size_t n : { 508u, 511u, 512u, 513u, 2000u, 40000u }) {
         std::wstring args;
         for (size_t i = 0; i < n; ++i)
             args += (WCHAR)(L'a' + i % 26);
@@ -64,7 +64,7 @@ TEST(RelaunchParams, OverlongArgumentsAreCutAndKeepTheMarker)
 TEST(RelaunchParams, CutNeverSplitsASurrogatePair)
 {
     std::wstring args(506, L'a');
-    args += L"\xD83D\xDE00";    // one character outside the BMP across the cut
+    args += L"\xD83D\xDE00";  // one character outside the BMP across the cut
     args += L"tail";
     std::wstring out = Build(args);
     EXPECT_EQ(out, std::wstring(506, L'a') + L"/uac");
@@ -72,7 +72,7 @@ TEST(RelaunchParams, CutNeverSplitsASurrogatePair)
 
 TEST(RelaunchParams, TinyBufferRefused)
 {
-    WCHAR buf[4] = {L'x', L'x', L'x', L'x'};
+    WCHAR buf[4] = { L'x', L'x', L'x', L'x' };
     EXPECT_FALSE(BuildRelaunchParams(L"a", buf, 4));
     EXPECT_EQ(buf[0], L'x');
 }
@@ -110,16 +110,13 @@ BOOL s_bAdmin = FALSE;
 HINSTANCE s_hShellResult = (HINSTANCE)42;
 std::vector<ShellCall> s_calls;
 
-BOOL WINAPI FakeIsUserAnAdmin()
-{
-    return s_bAdmin;
-}
+BOOL WINAPI FakeIsUserAnAdmin() { return s_bAdmin; }
 
 HINSTANCE WINAPI FakeShellExecute(HWND hWnd, LPCWSTR pszVerb, LPCWSTR pszFile, LPCWSTR pszParams, LPCWSTR pszDir,
                                   INT nShow)
 {
-    s_calls.push_back({hWnd, pszVerb ? pszVerb : L"(null)", pszFile ? pszFile : L"(null)",
-                       pszParams ? pszParams : L"(null)", pszDir == NULL, nShow});
+    s_calls.push_back({ hWnd, pszVerb ? pszVerb : L"(null)", pszFile ? pszFile : L"(null)",
+                        pszParams ? pszParams : L"(null)", pszDir == NULL, nShow });
     return s_hShellResult;
 }
 
@@ -144,7 +141,7 @@ protected:
 
 const WCHAR kModule[] = L"C:\\Program Files\\Korvane\\Korvane.exe";
 
-} // namespace
+}  // namespace
 
 TEST_F(ElevationStep, AdministratorGoesOnWithoutAnyShellCall)
 {

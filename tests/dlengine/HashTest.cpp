@@ -67,14 +67,20 @@ std::string Digest(CSha256::Path ePath, const BYTE* p, size_t cb, const std::vec
 
 TEST(Sha256, StandardVectorsOnEachPath)
 {
-    struct Case { const char* pszPiece; size_t nRepeat; const char* pszHex; };
+    struct Case
+    {
+        const char* pszPiece;
+        size_t nRepeat;
+        const char* pszHex;
+    };
     static const Case kCases[] = {
         { "", 1, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855" },
         { "abc", 1, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad" },
         { "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", 1,
           "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1" },
         { "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrs"
-          "tnopqrstu", 1, "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1" },
+          "tnopqrstu",
+          1, "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1" },
         { "aaaaaaaaaaaaaaaaaaaaaaaaa", 40000, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0" },
     };
     for (CSha256::Path ePath : Paths()) {
@@ -121,8 +127,12 @@ TEST(Sha256, PathsAgreeOnEveryLengthAndSplit)
         std::string whole = Digest(CSha256::PATH_PORTABLE, data.data(), cb);
         ASSERT_EQ(Digest(CSha256::PATH_SHA_NI, data.data(), cb), whole);
         // Odd pieces: within a block, across one, pending bytes completed by the next call.
-        const std::vector<size_t> kSplits[] = { { 1 }, { 3, 7, 70 }, { 55, 56, 57 }, { 63, 65, 129 },
-                                                { 1, 2, 3, 4, 5, 127, 191, 255 }, { cb / 2, cb / 2 + 1 } };
+        const std::vector<size_t> kSplits[] = { { 1 },
+                                                { 3, 7, 70 },
+                                                { 55, 56, 57 },
+                                                { 63, 65, 129 },
+                                                { 1, 2, 3, 4, 5, 127, 191, 255 },
+                                                { cb / 2, cb / 2 + 1 } };
         for (const std::vector<size_t>& splits : kSplits) {
             ASSERT_EQ(Digest(CSha256::PATH_SHA_NI, data.data(), cb, splits), whole);
             ASSERT_EQ(Digest(CSha256::PATH_PORTABLE, data.data(), cb, splits), whole);
@@ -158,11 +168,22 @@ TEST(Sha256, ParsesOnlySixtyFourHexDigits)
 
     std::string good(kHex);
     std::vector<std::string> bad = {
-        "", good.substr(1), good + "0", good.substr(0, 62), " " + good.substr(1), good.substr(0, 63) + " ",
-        good.substr(0, 30) + " " + good.substr(31), good.substr(0, 10) + "g" + good.substr(11),
-        good.substr(0, 20) + "x" + good.substr(21), good.substr(0, 63) + "\n", "0x" + good.substr(2),
-        good.substr(0, 40) + "-" + good.substr(41), good.substr(0, 63) + ":", good.substr(0, 5) + "@" + good.substr(6),
-        good.substr(0, 5) + "`" + good.substr(6), good.substr(0, 5) + "G" + good.substr(6),
+        "",
+        good.substr(1),
+        good + "0",
+        good.substr(0, 62),
+        " " + good.substr(1),
+        good.substr(0, 63) + " ",
+        good.substr(0, 30) + " " + good.substr(31),
+        good.substr(0, 10) + "g" + good.substr(11),
+        good.substr(0, 20) + "x" + good.substr(21),
+        good.substr(0, 63) + "\n",
+        "0x" + good.substr(2),
+        good.substr(0, 40) + "-" + good.substr(41),
+        good.substr(0, 63) + ":",
+        good.substr(0, 5) + "@" + good.substr(6),
+        good.substr(0, 5) + "`" + good.substr(6),
+        good.substr(0, 5) + "G" + good.substr(6),
     };
     BYTE abKept[SHA256_DIGEST_SIZE];
     memset(abKept, 0x5A, sizeof(abKept));
@@ -278,8 +299,8 @@ TEST_F(FileHasherTest, MatchesInEveryReadMode)
     BYTE abWant[SHA256_DIGEST_SIZE];
     std::wstring path = WriteRandom(L"image.bin", 3 * MiB + 12345, 1, &data, abWant);
     for (DWORD dwMode : kModes) {
-        for (DWORD cbRead : { (DWORD)CFileHasher::MIN_READ_SIZE, MiB, 3 * MiB + 64 * KiB,
-                              (DWORD)CFileHasher::MAX_READ_SIZE }) {
+        for (DWORD cbRead :
+             { (DWORD)CFileHasher::MIN_READ_SIZE, MiB, 3 * MiB + 64 * KiB, (DWORD)CFileHasher::MAX_READ_SIZE }) {
             SCOPED_TRACE(testing::Message() << "mode " << dwMode << ", reads of " << cbRead);
             CFileHasher hasher;
             hasher.SetOptions(dwMode);
@@ -514,8 +535,8 @@ TEST_F(FileHasherRunTest, AFileThatShrinksMeanwhileIsTooShort)
         Write(L"big.bin", m_data);
         Start(dwMode);
         ASSERT_TRUE(WaitForProgress()) << "the run ended before it could be watched";
-        HANDLE h = ::CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        HANDLE h = ::CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         LARGE_INTEGER li;
         li.QuadPart = m_data.size() / 2;

@@ -25,7 +25,8 @@ def unreachable(env):
 
 def damaged_engine(env, engine_box):
     """The engine payload written out is cut off: the library does not load, the engine
-    box shows and the program ends with 0, leaving the two written libraries."""
+    box shows and the program ends with 0; its private folder with the two written
+    libraries is gone then."""
     if env.carries_engine():
         exe = sc.helper_exe(env, "korvane_damaged_engine.exe")
         carried = kvtest.bin_resource(exe, kvtest.ENGINE_RES_ID)[2]
@@ -39,12 +40,15 @@ def damaged_engine(env, engine_box):
     sc.assert_same_picture(got, engine_box, "damaged engine")
     if carried is not None:
         assert env.temp_files() == ["DLEngine.dll", "ZLib1.dll"], "temp holds %s" % env.temp_files()
-        written = os.path.getsize(os.path.join(env.temp_dir_host(), "DLEngine.dll"))
+        folders = env.private_folders()
+        assert len(folders) == 1, "private folders: %s" % folders
+        written = os.path.getsize(os.path.join(env.temp_dir_host(), folders[0], "DLEngine.dll"))
         assert written == carried, "DLEngine.dll of %d bytes written, the program carries %d" % (written, carried)
     else:
-        assert env.temp_files() == ["ZLib1.dll"], "temp holds %s" % env.temp_files()
+        assert env.temp_files() == [], "temp holds %s" % env.temp_files()
     sc.close_box(env, xid)
     assert env.wait_exit(proc, 20) == 0
+    assert env.temp_files() == [] and env.private_folders() == [], "left behind: %s" % env.private_folders()
 
 
 def goes_on(env, xp, win7, extra, label, engine_box):
@@ -62,7 +66,7 @@ def goes_on(env, xp, win7, extra, label, engine_box):
         xid = sc.box_window(env, proc, timeout=60)
         got = sc.box_picture(env, xid, "startup/%s-engine-box.png" % label)
         sc.assert_same_picture(got, engine_box, label)
-        assert env.temp_files() == ["ZLib1.dll"], "%s: temp holds %s" % (label, env.temp_files())
+        assert env.temp_files() == [], "%s: temp holds %s" % (label, env.temp_files())
         sc.close_box(env, xid)
         assert env.wait_exit(proc, 20) == 0
     env.stop(proc)

@@ -27,6 +27,8 @@ import time
 
 TOP = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TOOLS = os.path.join(TOP, "tools")
+sys.path.insert(0, TOOLS)
+import wine_env  # noqa: E402
 DEFAULT_CATALOGUE_PORT = 18517
 SKIP_RETURN_CODE = 77           # SKIP_RETURN_CODE of every end-to-end test (kv_add_e2e)
 SCREEN_W, SCREEN_H = 1280, 1024  # the test session's Xvfb screen
@@ -34,9 +36,11 @@ SCREEN_W, SCREEN_H = 1280, 1024  # the test session's Xvfb screen
 # (the main window and the boxes are centred, the notification area is top left).
 PARK_POINT = (SCREEN_W - 6, SCREEN_H - 6)
 TRAY_TITLE = "Wine System Tray"
-# What start-up writes to %TEMP%: the engine library, its zlib and the catalogue copy.
+# What start-up writes into its private folder under %TEMP%: the engine library, its zlib
+# and the catalogue copy.
 PAYLOADS = ("DLEngine.dll", "ZLib1.dll")
 CATALOGUE = "vantoir.ini"
+PRIVATE_FOLDER_RE = re.compile(r"^kv-[0-9a-f]{32}$")
 ENGINE_RES_ID = 257
 
 
@@ -64,6 +68,7 @@ class Env(object):
         self._drives = {}        # letter -> (host_dir, mounted, old link target or None)
         self._procs = []         # Popen objects started by start()
         self._servers = []       # (stop function, handle)
+        self._server_ports = {}  # id(handle): port
         self._access_logs = {}   # port -> nginx access log path
         self._locks = []         # open lock files
         self._png_cache = {}
@@ -111,11 +116,7 @@ class Env(object):
         shutil.rmtree(self._tmp, ignore_errors=True)
 
     def wine_environ(self):
-        env = dict(os.environ)
-        env.update(WINEPREFIX=self.prefix, KV_WINEPREFIX=self.prefix, WINEARCH="win32")
-        env.setdefault("WINEDEBUG", "-all")
-        env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml,winemenubuilder.exe=")
-        return env
+        return wine_env.environ(os.environ, self.prefix, wine_env.arch(self.build_dir))
 
     # ----- drives and paths -----------------------------------------------------------
     def _dosdevices(self):
@@ -194,19 +195,32 @@ class Env(object):
         return os.path.join(self.prefix, "drive_c", "users", user, "Temp")
 
     def clear_temp(self):
-        """Removes what an earlier start-up left in %TEMP% (payloads, catalogue copy), in
-        any letter case; returns the folder."""
+        """Removes what an earlier start-up left in %TEMP% (payloads, catalogue copy, the
+        private folders), in any letter case; returns the folder. Wine does not enforce the
+        private folders' access rights, so the host can remove them."""
         temp = self.temp_dir_host()
         wanted = {n.lower() for n in PAYLOADS + (CATALOGUE,)}
         for name in os.listdir(temp):
             if name.lower() in wanted:
                 os.remove(os.path.join(temp, name))
+        for folder in self.private_folders():
+            shutil.rmtree(os.path.join(temp, folder), ignore_errors=True)
         return temp
 
+    def private_folders(self):
+        """Names of the installer's private folders (kv-<32 hex digits>) now in %TEMP%."""
+        return sorted(n for n in os.listdir(self.temp_dir_host()) if PRIVATE_FOLDER_RE.match(n)
+                      and os.path.isdir(os.path.join(self.temp_dir_host(), n)))
+
     def temp_files(self):
-        """Names of the payload and catalogue files now in %TEMP% (any letter case)."""
+        """Names of the payload and catalogue files now in %TEMP% or in a private folder
+        there (any letter case)."""
         wanted = {n.lower() for n in PAYLOADS + (CATALOGUE,)}
-        return sorted(n for n in os.listdir(self.temp_dir_host()) if n.lower() in wanted)
+        temp = self.temp_dir_host()
+        names = [n for n in os.listdir(temp) if n.lower() in wanted]
+        for folder in self.private_folders():
+            names += [n for n in os.listdir(os.path.join(temp, folder)) if n.lower() in wanted]
+        return sorted(names)
 
     def temp_payloads(self):
         """Names of the payload libraries now in %TEMP%."""
@@ -217,12 +231,22 @@ class Env(object):
     def serve(self, root, limit_rate=None, port=None, access_log=False):
         """nginx on 127.0.0.1 serving root; returns the port. With access_log, every
         request is logged (access_log_entries reads the log)."""
-        log_path = os.path.join(self._tmp, "access-%d.log" % len(self._servers)) if access_log else None
+        log_path = os.path.join(self._tmp, "access-%d.log" % len(self._server_ports)) if access_log else None
         popen, port = _nginx_serve().start(root, port=port, limit_rate=limit_rate, access_log=log_path)
         self._servers.append((_nginx_serve().stop, popen))
+        self._server_ports[id(popen)] = port
         if log_path:
             self._access_logs[port] = log_path
         return port
+
+    def stop_server(self, port):
+        """Stops the server serve() started on port (serve(root, port=port) starts it again)."""
+        for i, (stop, handle) in enumerate(self._servers):
+            if self._server_ports.get(id(handle)) == port:
+                stop(handle)
+                del self._servers[i]
+                return
+        raise AssertionError("no server of this test on port %d" % port)
 
     def access_log_entries(self, port, path=None):
         """The requests the server on port has logged (finished or broken off), optionally
@@ -271,11 +295,19 @@ class Env(object):
         self._locks.append(f)
         return port
 
-    def serve_catalogue(self, xp_urls, win7_urls, extra_text=None, access_log=False):
+    def serve_catalogue(self, xp_urls, win7_urls, extra_text=None, access_log=False, keys=None):
         """Serves vantoir.ini on the compiled-in catalogue port; returns the served folder.
-        A list gives a section with urlcount and url1..N; None leaves the section out."""
+        A list gives a section with urlcount and url1..N; None leaves the section out.
+        keys adds keys per section: {"WINXP": {"sha256": "..."}}."""
         port = self.reserve_catalogue_port()
         root = tempfile.mkdtemp(prefix="catalogue-", dir=self._tmp)
+        self.rewrite_catalogue(root, xp_urls, win7_urls, extra_text, keys)
+        os.chmod(root, 0o755)
+        self.serve(root, port=port, access_log=access_log)
+        return root
+
+    def rewrite_catalogue(self, root, xp_urls, win7_urls, extra_text=None, keys=None):
+        """Writes the catalogue that serve_catalogue serves from root (again)."""
         lines = []
         for name, urls in (("WINXP", xp_urls), ("WIN7", win7_urls)):
             if urls is None:
@@ -283,14 +315,15 @@ class Env(object):
             lines.append("[%s]" % name)
             lines.append("urlcount=%d" % len(urls))
             lines += ["url%d=%s" % (i + 1, u) for i, u in enumerate(urls)]
+            lines += ["%s=%s" % kv for kv in sorted((keys or {}).get(name, {}).items())]
         text = "\r\n".join(lines) + ("\r\n" if lines else "")
         if extra_text:
             text += extra_text
-        with open(os.path.join(root, "vantoir.ini"), "w", encoding="utf-8", newline="") as f:
+        path = os.path.join(root, "vantoir.ini")
+        with open(path + ".new", "w", encoding="utf-8", newline="") as f:
             f.write(text)
-        os.chmod(root, 0o755)
-        self.serve(root, port=port, access_log=access_log)
-        return root
+        os.chmod(path + ".new", 0o644)
+        os.replace(path + ".new", path)
 
     # ----- programs -------------------------------------------------------------------
     def korvane_exe(self):
@@ -703,8 +736,11 @@ def bin_resource(exe, res_id):
     assert data[pe:pe + 4] == b"PE\0\0", "%s is no PE file" % exe
     sections, opt_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
     opt = pe + 24
-    assert struct.unpack_from("<H", data, opt)[0] == 0x10B, "%s is no 32-bit program" % exe
-    res_rva = struct.unpack_from("<I", data, opt + 96 + 2 * 8)[0]
+    magic = struct.unpack_from("<H", data, opt)[0]
+    assert magic in (0x10B, 0x20B), "%s is no Windows program" % exe
+    # The data directories follow the optional header's fixed part: 96 bytes in a 32-bit
+    # program, 112 in a 64-bit one (of a test build).
+    res_rva = struct.unpack_from("<I", data, opt + (96 if magic == 0x10B else 112) + 2 * 8)[0]
     if res_rva == 0:
         return None
     table = [struct.unpack_from("<IIII", data, opt + opt_size + 40 * i + 8) for i in range(sections)]

@@ -22,17 +22,20 @@ def box_picture(env, xid, name):
 
 
 def close_box(env, xid):
-    """Clicks the box's close button (the top-right 40 x 17 frame, one pixel down)."""
+    """Clicks the box's close button (the top-right 40 x 17 frame, one pixel down). The
+    pointer passes over the box's empty lower left corner first: a box that another window
+    (a reference box) covered may have seen the pointer arrive on its button, and keeps that
+    look until the pointer moves inside it again."""
     x, y, w, h = env.window_geometry(xid)
-    env.click_button(xid, w - 20, 9)
+    env.click_button(xid, w - 20, 9, rest=(10, h - 10))
     # A box that opens later under the pointer would keep its close button's hover look.
     env.park_pointer()
 
 
-def reference_box(env, kind, name):
+def reference_box(env, kind, name, args=()):
     """The picture of the failure box 'kind' drawn by the stand-in program with the
     texts the installer must show; the stand-in is closed again."""
-    proc = env.start(helper_exe(env, "kv_failure_box.exe"), [kind])
+    proc = env.start(helper_exe(env, "kv_failure_box.exe"), [kind] + list(args))
     xid = box_window(env, proc)
     pic = box_picture(env, xid, name)
     close_box(env, xid)

@@ -8,6 +8,7 @@
 #include "engine/EngineBinding.h"
 #include "FakeEngine.h"
 #include "StagedLibrary.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ protected:
         }
     }
 
-    FakeEngine m_fake;   // the engine's entry points while the test runs
+    FakeEngine m_fake;  // the engine's entry points while the test runs
     WCHAR m_szDir[MAX_PATH];
     WCHAR m_szPath[MAX_PATH];
     WCHAR m_szWork[MAX_PATH];
@@ -220,32 +221,48 @@ protected:
 TEST_F(BindingLoad, RealLibraryBindsAllNine)
 {
     ASSERT_TRUE(m_lib.Stage(L"engine_dll"));
-    HMODULE h = LoadDLEngine();
+    std::wstring zlib = ExpectedImportPath(m_lib.Dir(), L"zlib1.dll");
+    HMODULE h = LoadDLEngine(m_lib.Dir());
     ASSERT_NE(h, (HMODULE)NULL) << "DLEngine.dll did not load (its imports must resolve)";
     FARPROC* slots = (FARPROC*)&g_dlEngine;
     for (size_t i = 0; i < sizeof(g_dlEngine) / sizeof(FARPROC); ++i)
         EXPECT_NE(slots[i], (FARPROC)NULL) << "entry " << i;
     WCHAR szLoaded[MAX_PATH];
     ::GetModuleFileNameW(h, szLoaded, MAX_PATH);
-    EXPECT_TRUE(StrStrIW(szLoaded, m_lib.Dir()) != NULL) << "found through the library search folder";
+    EXPECT_TRUE(StrStrIW(szLoaded, m_lib.Dir()) != NULL) << "loaded from " << szLoaded;
+    // No library search folder is set: the engine's zlib comes from the engine's own folder.
+    EXPECT_EQ(::lstrcmpiW(LoadedModulePath(L"zlib1.dll").c_str(), zlib.c_str()), 0)
+        << "zlib1.dll loaded from " << std::string(zlib.begin(), zlib.end());
 }
 
 TEST_F(BindingLoad, MissingExportReleasesTheLibrary)
 {
     ASSERT_TRUE(m_lib.Stage(L"engine_stub"));
-    EXPECT_EQ(LoadDLEngine(), (HMODULE)NULL);
+    EXPECT_EQ(LoadDLEngine(m_lib.Dir()), (HMODULE)NULL);
     EXPECT_EQ(::GetModuleHandleW(L"DLEngine.dll"), (HMODULE)NULL) << "the library was not released";
     FARPROC* slots = (FARPROC*)&g_dlEngine;
     for (size_t i = 0; i < sizeof(g_dlEngine) / sizeof(FARPROC); ++i)
         EXPECT_EQ(slots[i], (FARPROC)NULL) << "entry " << i << " points into a released library";
 }
 
-TEST_F(BindingLoad, NoLibraryGivesNull)
+// The engine is taken from the named folder only: not from the library search folder or
+// the current folder, and a relative folder is refused.
+TEST_F(BindingLoad, OnlyTheNamedFolderIsLookedIn)
 {
-    WCHAR szTemp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, szTemp);
-    ::SetDllDirectoryW(szTemp);
-    EXPECT_EQ(LoadDLEngine(), (HMODULE)NULL);
+    ASSERT_TRUE(m_lib.Stage(L"engine_dll"));
+    WCHAR szEmpty[MAX_PATH];
+    wnsprintfW(szEmpty, MAX_PATH, L"%s\\empty", m_lib.Dir());
+    ASSERT_TRUE(::CreateDirectoryW(szEmpty, NULL));
+    WCHAR szOldCwd[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, szOldCwd);
+    ::SetCurrentDirectoryW(m_lib.Dir());
+    ::SetDllDirectoryW(m_lib.Dir());
+    EXPECT_EQ(LoadDLEngine(szEmpty), (HMODULE)NULL) << "a copy elsewhere was loaded";
+    EXPECT_EQ(LoadDLEngine(L""), (HMODULE)NULL);
+    EXPECT_EQ(LoadDLEngine(L"."), (HMODULE)NULL);
+    ::SetDllDirectoryW(NULL);
+    ::SetCurrentDirectoryW(szOldCwd);
+    ::RemoveDirectoryW(szEmpty);
 }
 
 }  // namespace

@@ -11,23 +11,16 @@
 static const ULONGLONG GiB = 1ULL << 30;
 static const wchar_t kPreparing[] = L"正在准备系统重装文件，请耐心等待，重装后还你一个极速系统 . . .";
 
-static void Poll(CMainDlg& d)
+// The addresses start-up reads from the catalogue.
+static void SetAddresses()
 {
-    ::SendMessageW(d.m_hWnd, WM_TIMER, TIMER_DOWNLOAD, 0);
-}
-
-// Runs the install command and takes the running download timer away (it would poll in
-// real time); TRUE when the timer had been started.
-static BOOL InstallAndStopTimer(CMainDlg& d)
-{
-    ::SendMessageW(d.m_hWnd, WM_COMMAND, IDC_BTN_INSTALL, (LPARAM)&d.m_btnInstall);
-    return ::KillTimer(d.m_hWnd, TIMER_DOWNLOAD);
+    lstrcpynW(g_szXPUrl, L"http://127.0.0.1:1/xp.img", 1024);
+    lstrcpynW(g_szWin7Url, L"http://127.0.0.1:1/w7.img", 1024);
 }
 
 TEST(DownloadJob, InstallStartsTheTaskOnTheChosenDriveAndShowsTheDownloadPage)
 {
-    lstrcpynW(g_szXPUrl, L"http://127.0.0.1:1/xp.img", 1024);
-    lstrcpynW(g_szWin7Url, L"http://127.0.0.1:1/w7.img", 1024);
+    SetAddresses();
     FakeEngine engine;
     FakeDisks disks({ { L"D:", 2 * GiB }, { L"F:", 3 * GiB } });
     FakeClock clock(1000000);
@@ -62,7 +55,7 @@ TEST(DownloadJob, InstallStartsTheTaskOnTheChosenDriveAndShowsTheDownloadPage)
 
 TEST(DownloadJob, WindowsSevenUsesItsImageAndAddress)
 {
-    lstrcpynW(g_szWin7Url, L"http://127.0.0.1:1/w7.img", 1024);
+    SetAddresses();
     FakeEngine engine;
     FakeDisks disks({ { L"E:", 5 * GiB } });
     FakeClock clock(1000000);
@@ -84,12 +77,7 @@ TEST(DownloadJob, NoDriveWithRoomShowsTheBoxThenEndsWithZero)
     int nBoxes = 0;
     INT_PTR nRet = RunDialog(dlg, [&](CMainDlg& d) {
         HWND hMain = d.m_hWnd;
-        CallLater(300, [&, hMain]() {
-            std::vector<HWND> boxes = OtherThreadWindows(hMain);
-            nBoxes = (int)boxes.size();
-            for (HWND h : boxes)
-                ::PostMessageW(h, WM_COMMAND, IDC_MSGBOX_CLOSE, 0);
-        });
+        CloseBoxesLater(hMain, &nBoxes);
         ::SendMessageW(hMain, WM_COMMAND, IDC_BTN_INSTALL, 0);
         EXPECT_EQ(PAGE_CHOICE, d.m_nPage) << "the page does not switch";
         return FALSE;
@@ -102,6 +90,7 @@ TEST(DownloadJob, NoDriveWithRoomShowsTheBoxThenEndsWithZero)
 
 TEST(DownloadJob, PollShowsPercentAndSpeedOnlyWithNewBytesAndNewSeconds)
 {
+    SetAddresses();
     FakeEngine engine;
     FakeDisks disks({ { L"D:", 2 * GiB } });
     FakeClock clock(1000000);
@@ -113,7 +102,7 @@ TEST(DownloadJob, PollShowsPercentAndSpeedOnlyWithNewBytesAndNewSeconds)
         // The engine does not know the size yet: nothing changes.
         FakeClock::s_dwNow += 4096;
         engine.ullReceived = 4096;
-        Poll(d);
+        PollDownload(d);
         EXPECT_EQ(0, d.m_progress.m_nPercent);
         EXPECT_EQ(L"", d.m_wndSpeed.m_strText);
         EXPECT_EQ(1000000u, d.m_dwLastTick);
@@ -122,7 +111,7 @@ TEST(DownloadJob, PollShowsPercentAndSpeedOnlyWithNewBytesAndNewSeconds)
         FakeClock::s_dwNow = 1000000 + 4096;
         engine.ullTotal = 16384000;
         engine.ullReceived = 8192000;
-        Poll(d);
+        PollDownload(d);
         EXPECT_EQ(50, d.m_progress.m_nPercent);
         EXPECT_EQ(L"下载速度2000kb/s。", d.m_wndSpeed.m_strText);
         EXPECT_EQ(1004096u, d.m_dwLastTick);
@@ -130,14 +119,14 @@ TEST(DownloadJob, PollShowsPercentAndSpeedOnlyWithNewBytesAndNewSeconds)
 
         // No new bytes: the line stays, and so does the sample start.
         FakeClock::s_dwNow += 4096;
-        Poll(d);
+        PollDownload(d);
         EXPECT_EQ(L"下载速度2000kb/s。", d.m_wndSpeed.m_strText);
         EXPECT_EQ(1004096u, d.m_dwLastTick);
 
         // Bytes again: the speed spans both intervals.
         FakeClock::s_dwNow += 4096;
         engine.ullReceived = 8192000 + 4096000;
-        Poll(d);
+        PollDownload(d);
         EXPECT_EQ(75, d.m_progress.m_nPercent);
         EXPECT_EQ(L"下载速度500kb/s。", d.m_wndSpeed.m_strText);
         EXPECT_EQ(1012288u, d.m_dwLastTick);
@@ -145,21 +134,21 @@ TEST(DownloadJob, PollShowsPercentAndSpeedOnlyWithNewBytesAndNewSeconds)
         // Within the same whole second as the last sample: nothing changes.
         FakeClock::s_dwNow = 1012999;
         engine.ullReceived = 16000000;
-        Poll(d);
+        PollDownload(d);
         EXPECT_EQ(75, d.m_progress.m_nPercent);
         EXPECT_EQ(L"下载速度500kb/s。", d.m_wndSpeed.m_strText);
 
         // An engine that reports more than the total must not draw past the bar's end.
         FakeClock::s_dwNow = 1020000;
         engine.ullReceived = 20000000;
-        Poll(d);
+        PollDownload(d);
         EXPECT_EQ(100, d.m_progress.m_nPercent);
 
         // Other timers and a poll while the choice page shows are no polls.
         int nQueries = engine.nQueries;
         ::SendMessageW(d.m_hWnd, WM_TIMER, 0x102, 0);
         d.SetPage(PAGE_CHOICE);
-        Poll(d);
+        PollDownload(d);
         EXPECT_EQ(nQueries, engine.nQueries);
         EXPECT_EQ(PAGE_CHOICE, d.m_nPage);
         return TRUE;
@@ -168,6 +157,7 @@ TEST(DownloadJob, PollShowsPercentAndSpeedOnlyWithNewBytesAndNewSeconds)
 
 TEST(DownloadJob, FinishedStatusRunsTheCompletionOnceAndHides)
 {
+    SetAddresses();
     FakeEngine engine;
     FakeDisks disks({ { L"D:", 2 * GiB } });
     FakeClock clock(1000000);
@@ -178,13 +168,13 @@ TEST(DownloadJob, FinishedStatusRunsTheCompletionOnceAndHides)
         engine.ullReceived = 60;
         engine.lStatus = 1;
         FakeClock::s_dwNow += 4096;
-        Poll(d);
+        PollDownload(d);
         EXPECT_EQ(60, d.m_progress.m_nPercent);
 
         ::SetTimer(d.m_hWnd, TIMER_DOWNLOAD, TIMER_DOWNLOAD_PERIOD, NULL);
         engine.lStatus = DL_STATUS_FINISHED;
         FakeClock::s_dwNow += 4096;
-        Poll(d);
+        PollDownload(d);
         EXPECT_FALSE(::KillTimer(d.m_hWnd, TIMER_DOWNLOAD)) << "the completion stops the timer";
         EXPECT_TRUE(d.m_bImageReady);
         EXPECT_EQ(2, d.m_imgSteps.m_nFrame);
@@ -197,7 +187,7 @@ TEST(DownloadJob, FinishedStatusRunsTheCompletionOnceAndHides)
         // A stray download timer message later does not rerun the hand-off.
         ::SendMessageW(d.m_hWnd, WM_COMMAND, ID_TRAY_RESTORE, 0);
         int nQueries = engine.nQueries;
-        Poll(d);
+        PollDownload(d);
         EXPECT_TRUE(::IsWindowVisible(d.m_hWnd));
         EXPECT_EQ(nQueries, engine.nQueries) << "a ready image is not polled";
         return TRUE;

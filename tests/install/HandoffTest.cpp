@@ -90,10 +90,11 @@ protected:
 
 TEST_F(RunAndWaitTest, CommandLineIsExactlySetAndTheWindowIsShown)
 {
-    ASSERT_TRUE(::PathFileExistsW(m_child.c_str())) << "probe child beside the test: " << std::string(m_child.begin(), m_child.end());
+    ASSERT_TRUE(::PathFileExistsW(m_child.c_str()))
+        << "probe child beside the test: " << std::string(m_child.begin(), m_child.end());
     EXPECT_TRUE(RunAndWait(m_child.c_str(), RESTORE_TOOL_ARGS));
     WCHAR szExpected[64];
-    wnsprintfW(szExpected, 64, L"[ /set]|68|%lu|%u", (DWORD)STARTF_USESHOWWINDOW, (UINT)SW_SHOW);
+    wnsprintfW(szExpected, 64, L"[ /set]|%u|%lu|%u", (UINT)sizeof(STARTUPINFOW), (DWORD)STARTF_USESHOWWINDOW, (UINT)SW_SHOW);
     EXPECT_EQ(std::wstring(szExpected), Report());
 }
 
@@ -136,8 +137,8 @@ TEST_F(RunAndWaitTest, WhileWaitingOnlyPaintMessagesAreDispatched)
     wc.hInstance = ::GetModuleHandleW(NULL);
     wc.lpszClassName = L"KvPaintCounter";
     ::RegisterClassW(&wc);
-    HWND hWnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
-                                  NULL, NULL, wc.hInstance, NULL);
+    HWND hWnd = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, NULL, NULL,
+                                  wc.hInstance, NULL);
     ASSERT_TRUE(hWnd != NULL);
     MSG msg;
     while (::PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))

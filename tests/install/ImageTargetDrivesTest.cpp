@@ -27,16 +27,10 @@ TEST(DriveScenario, ExactlyOneGiB)
 }
 
 // D: a tmpfs of 1 GiB less one page (tmpfs sizes go by pages).
-TEST(DriveScenario, JustBelowOneGiB)
-{
-    EXPECT_EQ(L"", Target(IMAGE_KIND_XP));
-}
+TEST(DriveScenario, JustBelowOneGiB) { EXPECT_EQ(L"", Target(IMAGE_KIND_XP)); }
 
 // D: and E: tmpfs of 2 GiB each.
-TEST(DriveScenario, EqualDrives)
-{
-    EXPECT_EQ(L"D:\\ghofile\\xp.vex", Target(IMAGE_KIND_XP));
-}
+TEST(DriveScenario, EqualDrives) { EXPECT_EQ(L"D:\\ghofile\\xp.vex", Target(IMAGE_KIND_XP)); }
 
 // D: 2 GiB, E: 6 GiB, F: 5 GiB.
 TEST(DriveScenario, MostFreeSpace)

@@ -80,7 +80,8 @@ TEST(ImageTarget, ShortBufferIsCutNeverOverrun)
 {
     FakeDisks disks({ { L"D:", 2 * GiB } });
     WCHAR sz[16];
-    for (int i = 0; i < 16; ++i) sz[i] = L'#';
+    for (int i = 0; i < 16; ++i)
+        sz[i] = L'#';
     EXPECT_TRUE(FindImageTarget(sz, 8, IMAGE_KIND_XP));
     EXPECT_EQ(L'#', sz[8]);
     EXPECT_LT(lstrlenW(sz), 8);

@@ -1,4 +1,4 @@
-// The main dialog as start-up runs it: window geometry and look, the 22 elements, pages,
+// The main dialog as start-up runs it: window geometry and look, the 23 elements, pages,
 // the system choice and checkbox hit tests, hiding and restoring, the probe message, the
 // tray icon record and double click, and the health notice read from the registry.
 #include <gtest/gtest.h>
@@ -110,13 +110,14 @@ TEST(MainDlgLayout, ElementsInStackingOrderWithTheirPlacesPicturesAndFlags)
     CMainDlg dlg;
     RunDialog(dlg, [](CMainDlg& d) {
         const CSomWnd* aExpected[] = {
-            &d.m_wndTitle, &d.m_btnMin, &d.m_btnMax, &d.m_btnClose, &d.m_wndSiteLink, &d.m_wndBuildTime,
-            &d.m_wndHealth, &d.m_imgXp, &d.m_imgWin7, &d.m_wndXpLabel, &d.m_wndWin7Label, &d.m_imgXpRadio,
-            &d.m_imgWin7Radio, &d.m_btnInstall, &d.m_imgCheck, &d.m_wndCheckLabel, &d.m_imgSlogan,
-            &d.m_imgSteps, &d.m_progress, &d.m_wndSpeed, &d.m_wndStatus, &d.m_wndMinInstall,
+            &d.m_wndTitle,      &d.m_btnMin,        &d.m_btnMax,       &d.m_btnClose,   &d.m_wndSiteLink,
+            &d.m_wndBuildTime,  &d.m_wndHealth,     &d.m_imgXp,        &d.m_imgWin7,    &d.m_wndXpLabel,
+            &d.m_wndWin7Label,  &d.m_imgXpRadio,    &d.m_imgWin7Radio, &d.m_btnInstall, &d.m_imgCheck,
+            &d.m_wndCheckLabel, &d.m_imgSlogan,     &d.m_imgSteps,     &d.m_progress,   &d.m_wndSpeed,
+            &d.m_wndStatus,     &d.m_wndMinInstall, &d.m_wndDetail,
         };
-        EXPECT_EQ(22u, d.m_aWnds.size());
-        for (size_t i = 0; i < 22 && i < d.m_aWnds.size(); ++i)
+        EXPECT_EQ(23u, d.m_aWnds.size());
+        for (size_t i = 0; i < 23 && i < d.m_aWnds.size(); ++i)
             EXPECT_EQ(aExpected[i], d.m_aWnds[i]) << "row " << i + 1;
 
         ExpectAt(d.m_btnMin, 741, 1, 34, 17, "minimise");
@@ -132,16 +133,23 @@ TEST(MainDlgLayout, ElementsInStackingOrderWithTheirPlacesPicturesAndFlags)
         ExpectAt(d.m_imgSteps, 20, 182, 443, 33, "steps");
         ExpectAt(d.m_progress, 214, 317, 412, 20, "progress");
 
-        struct { const CSomTextWnd* p; int x, y; const wchar_t* text; } texts[] = {
+        struct
+        {
+            const CSomTextWnd* p;
+            int x, y;
+            const wchar_t* text;
+        } texts[] = {
             { &d.m_wndTitle, 15, 5, L"{&#font=6}{&#color=0xffffff}Korvane一键装机{&#/color}{&#/font}" },
             { &d.m_wndSiteLink, 750, 145, NULL },
             { &d.m_wndBuildTime, 5, 519, NULL },
-            { &d.m_wndXpLabel, 292, 300, L"{&#font=6}{&#color=0x484848}WinXP{&#/color}（{&#color=0x0080ff}推荐{&#/color}）{&#/font}" },
+            { &d.m_wndXpLabel, 292, 300,
+              L"{&#font=6}{&#color=0x484848}WinXP{&#/color}（{&#color=0x0080ff}推荐{&#/color}）{&#/font}" },
             { &d.m_wndWin7Label, 625, 300, L"{&#font=6}{&#color=0x484848}Win7旗舰版{&#/color}{&#/font}" },
             { &d.m_wndCheckLabel, 370, 460, L"设置安全上网主页" },
             { &d.m_wndSpeed, 634, 317, L"" },
             { &d.m_wndStatus, 214, 340, L"{&#font=5}{&#color=0x484848}WinXP 极速{&#/color}{&#/font}" },
-            { &d.m_wndMinInstall, 750, 500, L"{&#font=6}{&#color=0x00888888}{&#a=button:0x0401}最小化安装{&#/a}{&#/color}{&#/font}" },
+            { &d.m_wndMinInstall, 750, 500,
+              L"{&#font=6}{&#color=0x00888888}{&#a=button:0x0401}最小化安装{&#/a}{&#/color}{&#/font}" },
         };
         for (auto& t : texts) {
             EXPECT_EQ(t.x, t.p->m_rcWnd.left);
@@ -192,28 +200,31 @@ TEST(MainDlgPages, ChoicePageAtStartDownloadPageAfterSwitch)
     FakeEngine engine;
     CMainDlg dlg;
     RunDialog(dlg, [](CMainDlg& d) {
-        const CSomWnd* aAlways[] = { &d.m_wndTitle, &d.m_btnMin, &d.m_btnMax, &d.m_btnClose,
-                                     &d.m_wndSiteLink, &d.m_wndBuildTime };
-        const CSomWnd* aChoice[] = { &d.m_wndHealth, &d.m_imgXp, &d.m_imgWin7, &d.m_wndXpLabel,
-                                     &d.m_wndWin7Label, &d.m_imgSlogan, &d.m_btnInstall, &d.m_imgXpRadio,
-                                     &d.m_imgWin7Radio, &d.m_imgCheck, &d.m_wndCheckLabel };
-        const CSomWnd* aDownload[] = { &d.m_imgSteps, &d.m_progress, &d.m_wndSpeed, &d.m_wndStatus,
-                                       &d.m_wndMinInstall };
+        const CSomWnd* aAlways[] = { &d.m_wndTitle, &d.m_btnMin,      &d.m_btnMax,
+                                     &d.m_btnClose, &d.m_wndSiteLink, &d.m_wndBuildTime };
+        const CSomWnd* aChoice[] = { &d.m_wndHealth,    &d.m_imgXp,     &d.m_imgWin7,      &d.m_wndXpLabel,
+                                     &d.m_wndWin7Label, &d.m_imgSlogan, &d.m_btnInstall,   &d.m_imgXpRadio,
+                                     &d.m_imgWin7Radio, &d.m_imgCheck,  &d.m_wndCheckLabel };
+        const CSomWnd* aDownload[] = { &d.m_imgSteps,  &d.m_progress,      &d.m_wndSpeed,
+                                       &d.m_wndStatus, &d.m_wndMinInstall, &d.m_wndDetail };
+        // Each group's elements all shown or all hidden, as the page wants them.
+        auto expectPage = [&](bool bAlways, bool bChoice, bool bDownload) {
+            for (auto p : aAlways)
+                EXPECT_EQ(bAlways, p->IsVisible() != FALSE) << "page " << d.m_nPage;
+            for (auto p : aChoice)
+                EXPECT_EQ(bChoice, p->IsVisible() != FALSE) << "page " << d.m_nPage;
+            for (auto p : aDownload)
+                EXPECT_EQ(bDownload, p->IsVisible() != FALSE) << "page " << d.m_nPage;
+        };
         EXPECT_EQ(PAGE_CHOICE, d.m_nPage);
-        for (auto p : aAlways) EXPECT_TRUE(p->IsVisible());
-        for (auto p : aChoice) EXPECT_TRUE(p->IsVisible());
-        for (auto p : aDownload) EXPECT_FALSE(p->IsVisible());
+        expectPage(true, true, false);
 
         d.SetPage(PAGE_DOWNLOAD);
         EXPECT_EQ(PAGE_DOWNLOAD, d.m_nPage);
-        for (auto p : aAlways) EXPECT_TRUE(p->IsVisible());
-        for (auto p : aChoice) EXPECT_FALSE(p->IsVisible());
-        for (auto p : aDownload) EXPECT_TRUE(p->IsVisible());
+        expectPage(true, false, true);
 
         d.SetPage(5);
-        for (auto p : aAlways) EXPECT_TRUE(p->IsVisible());
-        for (auto p : aChoice) EXPECT_FALSE(p->IsVisible());
-        for (auto p : aDownload) EXPECT_FALSE(p->IsVisible());
+        expectPage(true, false, false);
         return TRUE;
     });
 }
@@ -311,7 +322,7 @@ TEST(MainDlgChoice, PressesOnPicturesLabelsAndRadiosChooseAndDrag)
 // from a thread of its own while the dialog's thread runs the drag.
 struct PointerDrag
 {
-    POINT ptFrom;   // screen coordinates
+    POINT ptFrom;  // screen coordinates
     int dx;
     int dy;
 };
@@ -351,7 +362,7 @@ TEST(MainDlgDrag, BackgroundPressFarFromTheScreenOriginMovesTheWindowWithThePoin
         ::SetForegroundWindow(d.m_hWnd);
         RECT rcBefore;
         ::GetWindowRect(d.m_hWnd, &rcBefore);
-        POINT ptClient = { 60, 420 };   // background: no element there
+        POINT ptClient = { 60, 420 };  // background: no element there
         PointerDrag drag = { ptClient, -120, -90 };
         ::ClientToScreen(d.m_hWnd, &drag.ptFrom);
         HANDLE hThread = ::CreateThread(NULL, 0, RunPointerDrag, &drag, 0, NULL);
@@ -396,8 +407,8 @@ TEST(MainDlgChoice, OldChoiceAreasAreInertOnTheDownloadPage)
     CMainDlg dlg;
     RunDialog(dlg, [](CMainDlg& d) {
         d.SetPage(PAGE_DOWNLOAD);
-        POINT aPts[] = { Inside(d.m_imgWin7), Inside(d.m_wndWin7Label), Inside(d.m_imgWin7Radio),
-                         Inside(d.m_imgCheck), Inside(d.m_wndCheckLabel) };
+        POINT aPts[] = { Inside(d.m_imgWin7), Inside(d.m_wndWin7Label), Inside(d.m_imgWin7Radio), Inside(d.m_imgCheck),
+                         Inside(d.m_wndCheckLabel) };
         for (POINT pt : aPts)
             EXPECT_TRUE(Press(d, pt.x, pt.y)) << "still drags";
         EXPECT_EQ(IMAGE_KIND_XP, d.m_nImageKind);
@@ -511,7 +522,8 @@ static std::wstring NoticeWith(const std::function<void(InstallDateGuard&)>& arr
         text = d.m_wndHealth.m_strText;
         EXPECT_EQ(200, d.m_wndHealth.m_rcWnd.top);
         EXPECT_EQ((850 - d.m_wndHealth.GetWidth()) / 2, d.m_wndHealth.m_rcWnd.left) << "centred";
-        if (pnX) *pnX = d.m_wndHealth.m_rcWnd.left;
+        if (pnX)
+            *pnX = d.m_wndHealth.m_rcWnd.left;
         return TRUE;
     });
     return text;
@@ -520,12 +532,16 @@ static std::wstring NoticeWith(const std::function<void(InstallDateGuard&)>& arr
 static std::wstring OldNotice(DWORD dwDays)
 {
     WCHAR sz[2048];
-    wnsprintfW(sz, 2048, L"{&#font=6}{&#color=0x484848}系统体检，你的操作系统安装已经超过%u天，性能正在下降，建议立即更新系统。{&#/color}{&#/font}", dwDays);
+    wnsprintfW(sz, 2048,
+               L"{&#font=6}{&#color=0x484848}系统体检，你的操作系统安装已经超过%u天，性能正在下降，建议立即更新系统。{&"
+               L"#/color}{&#/font}",
+               dwDays);
     return sz;
 }
 
 static const wchar_t kJunkNotice[] =
-    L"{&#font=6}{&#color=0x484848}系统体检，你的操作系统存在较多垃圾，性能正在下降，建议立即更新系统。{&#/color}{&#/font}";
+    L"{&#font=6}{&#color=0x484848}系统体检，你的操作系统存在较多垃圾，性能正在下降，建议立即更新系统。{&#/color}{&#/"
+    L"font}";
 
 TEST(HealthNotice, InstalledNinetyOneDaysAgoShowsTheAge)
 {

@@ -6,10 +6,7 @@
 #include "install/HealthNotice.h"
 #include "install/TimeUtil.h"
 
-static ULONGLONG AsULL(const FILETIME& ft)
-{
-    return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime;
-}
+static ULONGLONG AsULL(const FILETIME& ft) { return ((ULONGLONG)ft.dwHighDateTime << 32) | ft.dwLowDateTime; }
 
 TEST(TimeUtil, EpochIsTheFileTimeOf1970)
 {

@@ -2,8 +2,10 @@
 started and its window found, the layout's places, the progress bar read from screenshots,
 what the run leaves on the drives, and the registry's install date. Pointer, clicks, the
 notification area and %TEMP% are kvtest's."""
+import hashlib
 import os
 import random
+import socket
 import subprocess
 import sys
 import time
@@ -12,6 +14,7 @@ import kvtest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import resource_ids  # noqa: E402
+import startup_common  # noqa: E402
 
 _SKIN = resource_ids.skin_pictures()
 
@@ -40,6 +43,7 @@ SLOGAN = (186 + 100, 500 + 7)
 STEPS_BOX = (20, 182, 463, 215)       # the step indicator of the download page
 STATUS_BOX = (214, 340, 600, 356)     # the status line
 SPEED_BOX = (634, 317, 760, 333)      # the speed line
+DETAIL_BOX = (214, 362, 640, 378)     # received/total and time left, reconnecting, verifying
 RADIOS_BOX = (250, 295, 615, 320)
 PROGRESS_Y = 317 + 6                  # a row of the bar's track/fill band
 PROGRESS_X0, PROGRESS_X1 = 214, 214 + 412
@@ -200,6 +204,21 @@ def wait_image(env, letter, name, timeout):
     return path
 
 
+def assert_handed_over(env, data, timeout, letter="d", name="xp.vex"):
+    """The road's end: the restore tool ran once, content, on an image that is data."""
+    path = wait_image(env, letter, name, timeout)
+    lines = restore_log_lines(env, letter)
+    assert len(lines) == 1 and "result=ok" in lines[0], lines
+    assert read_file(path) == data, "the handed-over image is not the served one"
+    return path
+
+
+def exit_when_hidden(env, proc, xid):
+    """After the hand-off the window hides; the tray's exit then ends the program with 0."""
+    wait_hidden(env, xid)
+    assert env.exit_via_tray(proc) == 0
+
+
 def text_extent(env, png, y0, y1, x0=1, x1=849):
     """Leftmost and rightmost columns in rows y0..y1 with dark (text) pixels."""
     left, right = None, None
@@ -249,3 +268,51 @@ def read_install_date(env):
         if len(parts) >= 3 and parts[0] == "InstallDate" and parts[1] == "REG_DWORD":
             return int(parts[2], 0)
     return None
+
+
+# The download failure boxes, by the installer's cause numbers (install/DownloadFailure.h).
+CAUSE_MIRRORS_GONE, CAUSE_NETWORK, CAUSE_CHECKSUM = 0, 1, 2
+
+
+def sha256_hex(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def closed_port():
+    """A loopback port nothing listens on (taken from the system and released)."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def failure_box(env, proc, before, timeout, name):
+    """Waits for a window of proc that was not there before (the failure box) and returns
+    (its xid, its settled picture)."""
+    box = env.wait_for(lambda: ([w for w in env.windows_of(proc) if w not in before] or [None])[0], timeout,
+                       interval=0.2, what="the failure box")
+    assert env.window_title(box) == "", "the box has a title: %r" % env.window_title(box)
+    return box, env.picture(env.wait_painted(box, name))
+
+
+def assert_failure_box(env, picture, cause, name):
+    """The installer's box is the one the reference program draws with that cause's texts."""
+    ref = startup_common.reference_box(env, "download", name, [str(cause)])
+    startup_common.assert_same_picture(picture, ref, "failure box of cause %d" % cause)
+
+
+def close_box(env, proc, box):
+    """Closes the box with its close button and waits until it is gone."""
+    startup_common.close_box(env, box)
+    env.wait_for(lambda: box not in env.windows_of(proc), 20, what="the failure box closed")
+
+
+def is_orange(rgb):
+    r, g, b = rgb
+    return r > 200 and 90 < g < 170 and b < 80
+
+
+def orange_in(env, png, box):
+    x0, y0, x1, y1 = box
+    return any(is_orange(env.pixel(png, x, y)) for y in range(y0, y1) for x in range(x0, x1, 2))

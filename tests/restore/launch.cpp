@@ -45,7 +45,7 @@ int wmain(int argc, wchar_t** argv)
     if (dwWait == WAIT_OBJECT_0)
         GetExitCodeProcess(pi.hProcess, &dwCode);
     else
-        TerminateProcess(pi.hProcess, 99);   // our own child, overrunning the limit
+        TerminateProcess(pi.hProcess, 99);  // our own child, overrunning the limit
     wprintf(L"exit=%lu ms=%lu\n", dwCode, GetTickCount() - dwStart);
     fflush(stdout);
     CloseHandle(pi.hThread);

@@ -43,8 +43,8 @@ TEST(SomBitmap, FrameThreeOfFourIsTheLastQuarter)
     bmp.Draw(dib.Dc(), 0, 0, 3);
     EXPECT_EQ(RGB(102, 255 - 102, 7), dib.Pixel(0, 0));
     EXPECT_EQ(RGB(135, 255 - 135, 7), dib.Pixel(33, 3));
-    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(34, 0));      // one frame wide
-    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(0, 4));       // natural height
+    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(34, 0));  // one frame wide
+    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(0, 4));   // natural height
 
     // DrawPart addresses the block from the frame's left edge.
     dib.Fill(RGB(0, 0, 0));
@@ -64,7 +64,7 @@ TEST(SomBitmap, WidthNotAMultipleOfTheFramesIsRoundedDown)
     bmp.Draw(dib.Dc(), 0, 0, 2);
     EXPECT_EQ(RGB(6, 249, 7), dib.Pixel(0, 0));
     EXPECT_EQ(RGB(8, 247, 7), dib.Pixel(2, 0));
-    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(3, 0));       // column 9 is never drawn
+    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(3, 0));  // column 9 is never drawn
 }
 
 TEST(SomBitmap, AlphaIsPremultipliedAndBlendedOver)
@@ -88,7 +88,7 @@ TEST(SomBitmap, AlphaIsPremultipliedAndBlendedOver)
     CDibSurface dib(3, 1, RGB(0, 0, 0));
     bmp.Draw(dib.Dc(), 0, 0, 0);
     EXPECT_EQ(RGB(128, 128, 128), dib.Pixel(0, 0));
-    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(1, 0));       // transparent leaves the target alone
+    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(1, 0));  // transparent leaves the target alone
     EXPECT_EQ(RGB(0, 0, 255), dib.Pixel(2, 0));
 }
 
@@ -115,8 +115,8 @@ TEST(SomBitmap, ImagesWithoutAlphaKeepTheirDepthAndAreCopied)
 
     const BYTE pal[] = { 255, 0, 0, 0, 128, 0 };
     const BYTE idx[] = { 0, 1, 1, 0 };
-    std::wstring pathPal = WriteTempFile(L"som_pal.png",
-        EncodePng(4, 1, 3, std::vector<BYTE>(idx, idx + 4), std::vector<BYTE>(pal, pal + 6)));
+    std::wstring pathPal = WriteTempFile(
+        L"som_pal.png", EncodePng(4, 1, 3, std::vector<BYTE>(idx, idx + 4), std::vector<BYTE>(pal, pal + 6)));
     CSomBitmap bmpPal(pathPal.c_str(), 1, SBK_PNG);
     EXPECT_FALSE(bmpPal.HasAlpha());
     EXPECT_EQ(8, GetDib(bmpPal).dsBm.bmBitsPixel);
@@ -134,7 +134,7 @@ TEST(SomBitmap, StretchScalesTheWholeFrame)
         px.insert(px.end(), p, p + 4);
     }
     std::wstring path = WriteTempFile(L"som_stretch.png", EncodePng(4, 1, 6, px));
-    CSomBitmap bmp(path.c_str(), 2, SBK_PNG);   // frame 0 red, frame 1 blue
+    CSomBitmap bmp(path.c_str(), 2, SBK_PNG);  // frame 0 red, frame 1 blue
     CDibSurface dib(20, 4, RGB(0, 0, 0));
     bmp.DrawStretch(dib.Dc(), 0, 0, 20, 4, 1);
     EXPECT_EQ(RGB(0, 0, 255), dib.Pixel(0, 0));
@@ -142,7 +142,7 @@ TEST(SomBitmap, StretchScalesTheWholeFrame)
     dib.Fill(RGB(0, 0, 0));
     bmp.DrawHStretch(dib.Dc(), 0, 0, 20, 0);
     EXPECT_EQ(RGB(255, 0, 0), dib.Pixel(19, 0));
-    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(0, 1));       // natural height: one row
+    EXPECT_EQ(RGB(0, 0, 0), dib.Pixel(0, 1));  // natural height: one row
 }
 
 TEST(SomBitmap, MissingPictureHasNoSizeAndDrawsNothing)
@@ -167,16 +167,26 @@ TEST(SomBitmap, MissingPictureHasNoSizeAndDrawsNothing)
 
 TEST(SomBitmap, SkinPicturesLoadWithTheirFrameSizes)
 {
-    struct Row { CSomBitmap* p; UINT nId; };
+    struct Row
+    {
+        CSomBitmap* p;
+        UINT nId;
+    };
     const Row rows[] = {
-        { &g_skin.m_bmpMainBk, IDB_MAIN_BK },     { &g_skin.m_bmpRadio, IDB_RADIO },
-        { &g_skin.m_bmpCheck, IDB_CHECK },        { &g_skin.m_bmpBtnMin, IDB_BTN_MIN },
-        { &g_skin.m_bmpBtnMax, IDB_BTN_MAX },     { &g_skin.m_bmpBtnClose, IDB_BTN_CLOSE },
-        { &g_skin.m_bmpProgress, IDB_PROGRESS },  { &g_skin.m_bmpSlogan, IDB_SLOGAN },
-        { &g_skin.m_bmpXpLogo, IDB_LOGO_XP },     { &g_skin.m_bmpWin7Logo, IDB_LOGO_WIN7 },
+        { &g_skin.m_bmpMainBk, IDB_MAIN_BK },       { &g_skin.m_bmpRadio, IDB_RADIO },
+        { &g_skin.m_bmpCheck, IDB_CHECK },          { &g_skin.m_bmpBtnMin, IDB_BTN_MIN },
+        { &g_skin.m_bmpBtnMax, IDB_BTN_MAX },       { &g_skin.m_bmpBtnClose, IDB_BTN_CLOSE },
+        { &g_skin.m_bmpProgress, IDB_PROGRESS },    { &g_skin.m_bmpSlogan, IDB_SLOGAN },
+        { &g_skin.m_bmpXpLogo, IDB_LOGO_XP },       { &g_skin.m_bmpWin7Logo, IDB_LOGO_WIN7 },
         { &g_skin.m_bmpStartBtn, IDB_BTN_INSTALL }, { &g_skin.m_bmpSteps, IDB_STEPS },
     };
-    struct Cut { UINT nId; int nFrames; int cx; int cy; };
+    struct Cut
+    {
+        UINT nId;
+        int nFrames;
+        int cx;
+        int cy;
+    };
 #define SKIN_CUT(id, frames, cx, cy) { id, frames, cx, cy },
     const Cut cuts[] = { SKIN_PICTURES(SKIN_CUT) };
 #undef SKIN_CUT
@@ -197,4 +207,4 @@ TEST(SomBitmap, SkinPicturesLoadWithTheirFrameSizes)
     }
 }
 
-} // namespace
+}  // namespace

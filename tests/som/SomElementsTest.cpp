@@ -32,7 +32,7 @@ CSomBitmap* MakeButtonBitmap()
 class SomButton : public ::testing::Test
 {
 protected:
-    CSomButton4 btn;   // before the host: it must outlive its registration
+    CSomButton4 btn;  // before the host: it must outlive its registration
     CTestHost host;
     void SetUp() override
     {
@@ -74,7 +74,7 @@ TEST_F(SomButton, ReleaseOutsideSendsNothingButComingBackDoes)
     host.Mouse(WM_MOUSEMOVE, 25, 25);
     host.Mouse(WM_LBUTTONDOWN, 25, 25);
     host.Mouse(WM_MOUSEMOVE, 150, 150);
-    EXPECT_EQ(kFrameColors[0], Shown());        // pressed, pointer outside: normal look
+    EXPECT_EQ(kFrameColors[0], Shown());  // pressed, pointer outside: normal look
     host.Mouse(WM_LBUTTONUP, 150, 150);
     EXPECT_EQ(0u, Commands());
     EXPECT_FALSE(btn.m_bPressed);
@@ -154,12 +154,12 @@ TEST(SomButtonLayout, SizesFromTheBackgroundOrCentresInAFixedSize)
     start.SetBkBitmap(&g_skin.m_bmpStartBtn);
     EXPECT_EQ(184, start.GetWidth());
     EXPECT_EQ(77, start.GetHeight());
-    EXPECT_EQ(92, start.m_nContentLeft);       // (184 - 0) / 2: no content
+    EXPECT_EQ(92, start.m_nContentLeft);  // (184 - 0) / 2: no content
     EXPECT_EQ(0, start.GetStateFrame());
-    EXPECT_TRUE(start.IsTransparent());         // set by OnCreate even without the flag
+    EXPECT_TRUE(start.IsTransparent());  // set by OnCreate even without the flag
 
     fixed.Create(&host, 0, 0, 100, 30, SWF_VISIBLE);
-    fixed.m_pIcon = &g_skin.m_bmpRadio;         // 16 wide
+    fixed.m_pIcon = &g_skin.m_bmpRadio;  // 16 wide
     fixed.SetBkBitmap(MakeButtonBitmap());
     EXPECT_EQ(100, fixed.GetWidth());
     EXPECT_EQ((100 - 16) / 2, fixed.m_nContentLeft);
@@ -172,7 +172,8 @@ CSomBitmap* MakeBarBitmap()
     std::vector<BYTE> px;
     for (int y = 0; y < 36; ++y)
         for (int x = 0; x < 415; ++x) {
-            BYTE p[4] = { (BYTE)(y < 12 ? 255 : 0), (BYTE)(y >= 12 && y < 24 ? 255 : 0), (BYTE)(y >= 24 ? 255 : 0), 255 };
+            BYTE p[4] = { (BYTE)(y < 12 ? 255 : 0), (BYTE)(y >= 12 && y < 24 ? 255 : 0), (BYTE)(y >= 24 ? 255 : 0),
+                          255 };
             px.insert(px.end(), p, p + 4);
         }
     static std::wstring s_path = WriteTempFile(L"som_bar.png", EncodePng(415, 36, 6, px));
@@ -188,27 +189,27 @@ TEST(SomProgress, FillWidthFollowsThePercentAndIsCutToTheElement)
     host.CreateHost(40, 40, 500, 100);
     bar.Create(&host, 10, 10, 412, 20, 11);
     bar.SetBitmap(MakeBarBitmap());
-    EXPECT_EQ(412, bar.GetWidth());             // no resizing from the picture
+    EXPECT_EQ(412, bar.GetWidth());  // no resizing from the picture
     bar.SetPercent(0);
     CDibSurface dib(500, 100);
     dib.PrintHost(host);
     EXPECT_EQ(RGB(255, 0, 0), dib.Pixel(10, 10));
     EXPECT_EQ(RGB(255, 0, 0), dib.Pixel(421, 21));
-    EXPECT_EQ(kBk, dib.Pixel(10, 22));          // rows 12..19 stay background with no fill
+    EXPECT_EQ(kBk, dib.Pixel(10, 22));  // rows 12..19 stay background with no fill
     EXPECT_EQ(kBk, dib.Pixel(422, 10));
 
     bar.SetPercent(50);
     dib.PrintHost(host);
-    EXPECT_EQ(RGB(0, 255, 0), dib.Pixel(216, 10));   // 415 * 50 / 100 = 207 columns
+    EXPECT_EQ(RGB(0, 255, 0), dib.Pixel(216, 10));  // 415 * 50 / 100 = 207 columns
     EXPECT_EQ(RGB(255, 0, 0), dib.Pixel(217, 10));
-    EXPECT_EQ(RGB(0, 0, 255), dib.Pixel(216, 29));   // shadow band under the fill
+    EXPECT_EQ(RGB(0, 0, 255), dib.Pixel(216, 29));  // shadow band under the fill
     EXPECT_EQ(kBk, dib.Pixel(217, 29));
-    EXPECT_EQ(kBk, dib.Pixel(216, 30));              // cut at the element's bottom
+    EXPECT_EQ(kBk, dib.Pixel(216, 30));  // cut at the element's bottom
 
     bar.SetPercent(100);
     dib.PrintHost(host);
     EXPECT_EQ(RGB(0, 255, 0), dib.Pixel(421, 10));
-    EXPECT_EQ(kBk, dib.Pixel(422, 10));              // 415 drawn, 412 shown
+    EXPECT_EQ(kBk, dib.Pixel(422, 10));  // 415 drawn, 412 shown
     EXPECT_EQ(kBk, dib.Pixel(423, 25));
 
     // The direct repaint is cut to the element as well.
@@ -233,7 +234,7 @@ TEST(SomImage, TakesItsFrameSizeAndTransparencyFromThePicture)
     const BYTE rgb[] = { 1, 2, 3, 4, 5, 6 };
     static std::wstring s_path = WriteTempFile(L"som_plain.png", EncodePng(2, 1, 2, std::vector<BYTE>(rgb, rgb + 6)));
     static CSomBitmap bmp(s_path.c_str(), 1, SBK_PNG);
-    plain.SetImage(&bmp, 0);                    // before Create: applied by OnCreate
+    plain.SetImage(&bmp, 0);  // before Create: applied by OnCreate
     plain.Create(&host, 5, 5, 11);
     EXPECT_EQ(2, plain.GetWidth());
     EXPECT_FALSE(plain.IsTransparent());
@@ -248,4 +249,4 @@ TEST(SomImage, TakesItsFrameSizeAndTransparencyFromThePicture)
     EXPECT_FALSE(host.Offer(WM_LBUTTONUP, 260, 305));
 }
 
-} // namespace
+}  // namespace

@@ -41,7 +41,15 @@ private:
     }
 };
 
-struct Placement { CSomBitmap* pBitmap; int nFrames; int x; int y; int dx; int dy; };
+struct Placement
+{
+    CSomBitmap* pBitmap;
+    int nFrames;
+    int x;
+    int y;
+    int dx;
+    int dy;
+};
 
 TEST(SomGallery, EverySkinPictureIsShownInAHostWindow)
 {
@@ -50,18 +58,12 @@ TEST(SomGallery, EverySkinPictureIsShownInAHostWindow)
     CGalleryHost host;
     host.CreateHost(0, 0, kGalleryW, kGalleryH);
     const Placement places[] = {
-        { &g_skin.m_bmpMainBk, 1, 0, 0, 0, 0 },
-        { &g_skin.m_bmpBtnMin, 4, 870, 10, 44, 0 },
-        { &g_skin.m_bmpBtnMax, 4, 870, 40, 44, 0 },
-        { &g_skin.m_bmpBtnClose, 4, 870, 70, 50, 0 },
-        { &g_skin.m_bmpRadio, 2, 870, 100, 30, 0 },
-        { &g_skin.m_bmpCheck, 2, 950, 100, 30, 0 },
-        { &g_skin.m_bmpXpLogo, 1, 870, 140, 0, 0 },
-        { &g_skin.m_bmpWin7Logo, 1, 1010, 140, 0, 0 },
-        { &g_skin.m_bmpProgress, 1, 860, 250, 0, 0 },
-        { &g_skin.m_bmpSlogan, 1, 10, 555, 0, 0 },
-        { &g_skin.m_bmpStartBtn, 4, 10, 580, 194, 0 },
-        { &g_skin.m_bmpSteps, 3, 800, 580, 0, 40 },
+        { &g_skin.m_bmpMainBk, 1, 0, 0, 0, 0 },        { &g_skin.m_bmpBtnMin, 4, 870, 10, 44, 0 },
+        { &g_skin.m_bmpBtnMax, 4, 870, 40, 44, 0 },    { &g_skin.m_bmpBtnClose, 4, 870, 70, 50, 0 },
+        { &g_skin.m_bmpRadio, 2, 870, 100, 30, 0 },    { &g_skin.m_bmpCheck, 2, 950, 100, 30, 0 },
+        { &g_skin.m_bmpXpLogo, 1, 870, 140, 0, 0 },    { &g_skin.m_bmpWin7Logo, 1, 1010, 140, 0, 0 },
+        { &g_skin.m_bmpProgress, 1, 860, 250, 0, 0 },  { &g_skin.m_bmpSlogan, 1, 10, 555, 0, 0 },
+        { &g_skin.m_bmpStartBtn, 4, 10, 580, 194, 0 }, { &g_skin.m_bmpSteps, 3, 800, 580, 0, 40 },
     };
     std::vector<CSomImageWnd*> images;
     for (const Placement& p : places) {
@@ -105,4 +107,4 @@ TEST(SomGallery, EverySkinPictureIsShownInAHostWindow)
         p->Release();
 }
 
-} // namespace
+}  // namespace

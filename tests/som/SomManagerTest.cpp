@@ -31,16 +31,16 @@ TEST_F(SomManager, EarlierElementIsOnTopForPaintAndMouse)
     b.Create(&host, 40, 40, 60, 60, 2u, SWF_VISIBLE);
     CDibSurface dib(400, 300, RGB(1, 1, 1));
     dib.PrintHost(host);
-    EXPECT_EQ(kRed, dib.Pixel(50, 50));     // overlap: the first registered wins
+    EXPECT_EQ(kRed, dib.Pixel(50, 50));  // overlap: the first registered wins
     EXPECT_EQ(kBlue, dib.Pixel(80, 80));
-    EXPECT_EQ(kGreen, dib.Pixel(5, 5));     // background only where no element is
+    EXPECT_EQ(kGreen, dib.Pixel(5, 5));  // background only where no element is
     EXPECT_EQ(kGreen, dib.Pixel(200, 200));
     EXPECT_EQ(1, a.m_nPaints);
     EXPECT_EQ(1, b.m_nPaints);
 
-    EXPECT_FALSE(host.Offer(WM_LBUTTONDOWN, 50, 50));   // the probe does not consume it
+    EXPECT_FALSE(host.Offer(WM_LBUTTONDOWN, 50, 50));  // the probe does not consume it
     EXPECT_TRUE(a.Logged("down 40,40"));
-    EXPECT_TRUE(b.m_aLog.size() == 3u);     // create, move, size only
+    EXPECT_TRUE(b.m_aLog.size() == 3u);  // create, move, size only
 
     // A direct repaint of the lower one alone draws over the overlap.
     host.UpdateWindowNow();
@@ -60,23 +60,24 @@ TEST_F(SomManager, DisabledAndHiddenElementsAreSkippedByHitTests)
     below.m_bCaptureOnDown = FALSE;
 
     EXPECT_FALSE(host.Offer(WM_LBUTTONDOWN, 120, 260));
-    EXPECT_TRUE(below.Logged("down 4,10"));     // element coordinates
+    EXPECT_TRUE(below.Logged("down 4,10"));  // element coordinates
     EXPECT_FALSE(top.Logged("down 20,20"));
     top.m_aLog.clear();
-    EXPECT_FALSE(host.Offer(WM_LBUTTONDOWN, 105, 245));   // only the disabled one is there
+    EXPECT_FALSE(host.Offer(WM_LBUTTONDOWN, 105, 245));  // only the disabled one is there
     EXPECT_TRUE(top.m_aLog.empty());
 
     CDibSurface dib(400, 300);
     dib.PrintHost(host);
-    EXPECT_EQ(kRed, dib.Pixel(120, 260));       // disabled still paints, on top
+    EXPECT_EQ(kRed, dib.Pixel(120, 260));  // disabled still paints, on top
 
     below.Show(FALSE);
     POINT pt = { 200, 260 };
     EXPECT_EQ(NULL, host.HitTest(pt));
-    pt.x = 215; pt.y = 289;
+    pt.x = 215;
+    pt.y = 289;
     below.Show(TRUE);
     EXPECT_EQ(&below, host.HitTest(pt));
-    pt.x = 216;                                 // right edge is exclusive
+    pt.x = 216;  // right edge is exclusive
     EXPECT_EQ(NULL, host.HitTest(pt));
 }
 
@@ -92,7 +93,7 @@ TEST_F(SomManager, CaptureRoutesEverythingToTheHolderUntilReleased)
     EXPECT_EQ(&a, host.m_pCapture);
     EXPECT_EQ(host.Hwnd(), ::GetCapture());
 
-    host.Mouse(WM_MOUSEMOVE, 110, 20);          // over b, but a holds the capture
+    host.Mouse(WM_MOUSEMOVE, 110, 20);  // over b, but a holds the capture
     EXPECT_TRUE(a.Logged("movemouse 100,10"));
     EXPECT_TRUE(b.m_aLog.size() == 3u);
     host.Mouse(WM_MOUSEMOVE, 20, 20);
@@ -100,7 +101,7 @@ TEST_F(SomManager, CaptureRoutesEverythingToTheHolderUntilReleased)
     host.Mouse(WM_MOUSEMOVE, 5, 5);
     EXPECT_TRUE(a.Logged("leave"));
 
-    EXPECT_TRUE(host.Offer(WM_LBUTTONUP, 120, 30, &lr));   // the holder's answer is the result
+    EXPECT_TRUE(host.Offer(WM_LBUTTONUP, 120, 30, &lr));  // the holder's answer is the result
     EXPECT_EQ(TRUE, lr);
     EXPECT_TRUE(a.Logged("up 110,20"));
     EXPECT_TRUE(a.Logged("lost"));
@@ -136,12 +137,12 @@ TEST_F(SomManager, HoverFollowsMouseMoves)
     a.Create(&host, 10, 10, 50, 50, 0u, SWF_VISIBLE);
     b.Create(&host, 60, 10, 50, 50, 0u, SWF_VISIBLE);
     LRESULT lr;
-    EXPECT_FALSE(host.Offer(WM_MOUSEMOVE, 12, 13, &lr));   // over an element: passed on
+    EXPECT_FALSE(host.Offer(WM_MOUSEMOVE, 12, 13, &lr));  // over an element: passed on
     EXPECT_EQ(&a, host.m_pHover);
     EXPECT_TRUE(a.Logged("enter 2,3"));
     EXPECT_TRUE(a.Logged("movemouse 2,3"));
 
-    host.Mouse(WM_MOUSEMOVE, 70, 13);           // straight from a to b
+    host.Mouse(WM_MOUSEMOVE, 70, 13);  // straight from a to b
     EXPECT_TRUE(a.Logged("leave"));
     EXPECT_TRUE(b.Logged("enter 10,3"));
     EXPECT_EQ(&b, host.m_pHover);
@@ -164,9 +165,9 @@ TEST_F(SomManager, SeeThroughElementsAreComposedInTheBackBuffer)
     dib.PrintHost(host);
 
     EXPECT_EQ(g_backBuffer.hdc, small.m_hdcLastPaint);
-    EXPECT_EQ(dib.Dc(), wide.m_hdcLastPaint);   // 1100 > 1024: straight onto the target
+    EXPECT_EQ(dib.Dc(), wide.m_hdcLastPaint);  // 1100 > 1024: straight onto the target
     EXPECT_EQ(kRed, dib.Pixel(25, 25));
-    EXPECT_EQ(kGreen, dib.Pixel(60, 40));       // the background shows through
+    EXPECT_EQ(kGreen, dib.Pixel(60, 40));  // the background shows through
     EXPECT_EQ(kBlue, dib.Pixel(25, 105));
     EXPECT_EQ(kGreen, dib.Pixel(60, 120));
     EXPECT_EQ(kGreen, dib.Pixel(200, 250));
@@ -192,7 +193,7 @@ TEST_F(SomManager, HiddenElementIsErasedOnlyWhenAsked)
     win.CopyFromWindow(host.Hwnd());
     ASSERT_EQ(kRed, win.Pixel(40, 40));
 
-    a.m_dwFlags &= ~(DWORD)SWF_VISIBLE;         // hidden without the Show repaint
+    a.m_dwFlags &= ~(DWORD)SWF_VISIBLE;  // hidden without the Show repaint
     int nBk = host.m_nBkCalls, nPaints = a.m_nPaints;
     host.InvalidateWnd(&a, NULL, FALSE, 0);
     EXPECT_EQ(nBk, host.m_nBkCalls);
@@ -227,7 +228,7 @@ TEST_F(SomManager, SetRedrawFalseDropsRepaints)
     EXPECT_EQ(nPaints, a.m_nPaints);
     ::SendMessageW(host.Hwnd(), WM_SETREDRAW, TRUE, 0);
     PumpMessages(50);
-    EXPECT_EQ(nPaints, a.m_nPaints);            // dropped, not deferred
+    EXPECT_EQ(nPaints, a.m_nPaints);  // dropped, not deferred
     a.Invalidate();
     EXPECT_EQ(nPaints + 1, a.m_nPaints);
 }
@@ -240,7 +241,7 @@ TEST_F(SomManager, LockedUpdatesWaitForUnlock)
     host.LockUpdate();
     a.Invalidate();
     EXPECT_EQ(nPaints, a.m_nPaints);
-    host.UnlockUpdate();                        // the pending area paints now
+    host.UnlockUpdate();  // the pending area paints now
     EXPECT_EQ(nPaints + 1, a.m_nPaints);
 }
 
@@ -325,23 +326,23 @@ TEST(SomManagerBackground, DefaultFillsWithTheClassBrush)
     EXPECT_EQ(RGB(1, 1, 1), dib.Pixel(50, 50));
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 TEST(SomManagerCapture, ReleaseWithoutTheSystemCaptureStillEndsTheRecord)
 {
     CProbeWnd a;
-    CSomWndManager mgr;                         // no host window: SetCapture is never called
+    CSomWndManager mgr;  // no host window: SetCapture is never called
     a.Create(&mgr, 0, 0, 10, 10, 0u, SWF_VISIBLE);
     mgr.SetWndCapture(&a);
-    mgr.SetWndCapture(&a);                      // the same holder again loses it first
+    mgr.SetWndCapture(&a);  // the same holder again loses it first
     EXPECT_EQ(1, (int)std::count(a.m_aLog.begin(), a.m_aLog.end(), std::string("lost")));
     mgr.ReleaseWndCapture(&a);
     EXPECT_EQ(NULL, mgr.m_pCapture);
     EXPECT_EQ(2, (int)std::count(a.m_aLog.begin(), a.m_aLog.end(), std::string("lost")));
-    mgr.ReleaseWndCapture(&a);                  // not the holder: nothing
+    mgr.ReleaseWndCapture(&a);  // not the holder: nothing
     EXPECT_EQ(2, (int)std::count(a.m_aLog.begin(), a.m_aLog.end(), std::string("lost")));
 }
 
-} // namespace
+}  // namespace

@@ -12,7 +12,7 @@ const int kHostX = 200, kHostY = 150;
 class SomPointer : public ::testing::Test
 {
 protected:
-    CProbeWnd a;   // before the host: it must outlive its registration
+    CProbeWnd a;  // before the host: it must outlive its registration
     CTestHost host;
     void SetUp() override
     {
@@ -30,7 +30,7 @@ TEST_F(SomPointer, TickKeepsHoverWhileThePointerIsOverTheHost)
     EXPECT_EQ(&a, host.m_pHover);
     ::SetCursorPos(kHostX + 250, kHostY + 150);  // still inside, off the element
     ::SendMessageW(host.Hwnd(), WM_TIMER, SOM_TIMER_ID, 0);
-    EXPECT_EQ(&a, host.m_pHover);               // only a mouse move re-hit-tests
+    EXPECT_EQ(&a, host.m_pHover);  // only a mouse move re-hit-tests
     EXPECT_FALSE(a.Logged("leave"));
 }
 
@@ -47,8 +47,8 @@ TEST_F(SomPointer, TheRunningTickNoticesAPointerThatLeftTheWindow)
 
 TEST_F(SomPointer, ChildWindowUnderThePointerEndsHover)
 {
-    HWND hChild = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 200, 100, 50, 50,
-                                    host.Hwnd(), NULL, ::GetModuleHandleW(NULL), NULL);
+    HWND hChild = ::CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 200, 100, 50, 50, host.Hwnd(), NULL,
+                                    ::GetModuleHandleW(NULL), NULL);
     ::SetCursorPos(kHostX + 220, kHostY + 120);
     ::SendMessageW(host.Hwnd(), WM_TIMER, SOM_TIMER_ID, 0);
     EXPECT_EQ(NULL, host.m_pHover);
@@ -77,4 +77,4 @@ TEST_F(SomPointer, CursorRequestsUseThePointerInElementCoordinates)
     EXPECT_FALSE(host.ProcessWindowMessage(host.Hwnd(), WM_SETCURSOR, 0, 0, lr));
 }
 
-} // namespace
+}  // namespace

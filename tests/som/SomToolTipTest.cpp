@@ -19,20 +19,20 @@ TEST(SomToolTip, IdsAreSmallestFreeAndDuplicatesGetZero)
     EXPECT_EQ(1, mgr.AddToolTip(&c, 7, NULL));
     EXPECT_EQ(2, mgr.AddToolTip(&c, 8, NULL));
     EXPECT_EQ(4, mgr.AddToolTip(&c, 9, NULL));
-    mgr.RemoveToolTips(&a);                     // no tools left: nothing
+    mgr.RemoveToolTips(&a);  // no tools left: nothing
     EXPECT_EQ(4u, mgr.m_mapTools.size());
     EXPECT_EQ((LONG)0x80000000, mgr.m_mapTools[1].rcTool.left);
 }
 
 TEST(SomToolTip, ToolsReachTheControlAndTextRequestsTheElement)
 {
-    CProbeWnd a;   // before the host: it must outlive its registration
+    CProbeWnd a;  // before the host: it must outlive its registration
     CTestHost host;
     host.CreateHost(40, 40, 300, 200);
     INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_WIN95_CLASSES };
     ::InitCommonControlsEx(&icc);
-    HWND hTip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, NULL, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
-                                  host.Hwnd(), NULL, ::GetModuleHandleW(NULL), NULL);
+    HWND hTip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, NULL, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, host.Hwnd(), NULL,
+                                  ::GetModuleHandleW(NULL), NULL);
     ASSERT_TRUE(hTip != NULL);
     host.m_wndToolTip = hTip;
     host.m_hWndOwner = host.Hwnd();
@@ -48,7 +48,7 @@ TEST(SomToolTip, ToolsReachTheControlAndTextRequestsTheElement)
     ti.hwnd = host.Hwnd();
     ti.uId = (UINT_PTR)id1;
     ASSERT_TRUE(::SendMessageW(hTip, TTM_GETTOOLINFOW, 0, (LPARAM)&ti));
-    EXPECT_EQ(51, ti.rect.left);                // moved into client coordinates
+    EXPECT_EQ(51, ti.rect.left);  // moved into client coordinates
     EXPECT_EQ(72, ti.rect.bottom);
     ti.uId = (UINT_PTR)id2;
     ASSERT_TRUE(::SendMessageW(hTip, TTM_GETTOOLINFOW, 0, (LPARAM)&ti));
@@ -64,10 +64,10 @@ TEST(SomToolTip, ToolsReachTheControlAndTextRequestsTheElement)
     EXPECT_EQ(0, lr);
     EXPECT_TRUE(a.Logged("tiptext 6"));
     a.m_aLog.clear();
-    di.hdr.idFrom = 99;                         // unknown id: handled, nobody asked
+    di.hdr.idFrom = 99;  // unknown id: handled, nobody asked
     EXPECT_TRUE(host.ProcessWindowMessage(host.Hwnd(), WM_NOTIFY, 0, (LPARAM)&di, lr));
     EXPECT_TRUE(a.m_aLog.empty());
-    di.uFlags = TTF_IDISHWND;                   // a window's tool: not ours
+    di.uFlags = TTF_IDISHWND;  // a window's tool: not ours
     EXPECT_FALSE(host.ProcessWindowMessage(host.Hwnd(), WM_NOTIFY, 0, (LPARAM)&di, lr));
 
     host.RemoveToolTips(&a);
@@ -75,4 +75,4 @@ TEST(SomToolTip, ToolsReachTheControlAndTextRequestsTheElement)
     ::DestroyWindow(hTip);
 }
 
-} // namespace
+}  // namespace

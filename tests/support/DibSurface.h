@@ -13,7 +13,7 @@ public:
     CDibSurface(int cx, int cy, COLORREF crFill = RGB(0, 0, 0));
     ~CDibSurface();
     HDC Dc() const { return m_hdc; }
-    COLORREF Pixel(int x, int y) const;   // RGB, alpha ignored
+    COLORREF Pixel(int x, int y) const;  // RGB, alpha ignored
     DWORD Raw(int x, int y) const { return m_pBits[y * m_cx + x]; }
     void Fill(COLORREF cr);
     // Number of pixels that are not white in the rectangle (surface coordinates, right and
@@ -33,10 +33,10 @@ private:
     CDibSurface(const CDibSurface&) = delete;
     CDibSurface& operator=(const CDibSurface&) = delete;
 
-    HDC m_hdc;           // owned
-    HBITMAP m_hBitmap;   // owned
+    HDC m_hdc;          // owned
+    HBITMAP m_hBitmap;  // owned
     HGDIOBJ m_hOld;
-    DWORD* m_pBits;      // owned by m_hBitmap
+    DWORD* m_pBits;  // owned by m_hBitmap
 };
 
 // Text width and height of s in hFont, measured in a fresh screen-compatible DC.

@@ -48,6 +48,57 @@ LONG WINAPI FakeQuery(LONG, LONG* plStatus, ULONGLONG* pullTotal, ULONGLONG* pul
     return 0;
 }
 
+void TakeParams(FakeEngine* p, const DL_TASK_PARAMS* pParams)
+{
+    p->urls.clear();
+    if (pParams == NULL)
+        return;
+    for (LONG i = 0; i < pParams->cUrls; ++i)
+        p->urls.push_back(pParams->ppszUrls[i]);
+    p->ullExpectedSize = pParams->ullExpectedSize;
+    p->strSha256 = pParams->pszSha256 ? pParams->pszSha256 : L"";
+}
+
+LONG WINAPI FakeCreateEx(const DL_TASK_PARAMS* pParams, LONG* plTaskId)
+{
+    FakeEngine* p = FakeEngine::s_pCurrent;
+    p->nCreated++;
+    TakeParams(p, pParams);
+    p->strPath = pParams->pszPath ? pParams->pszPath : L"";
+    p->strUrl = p->urls.empty() ? L"" : p->urls[0];
+    *plTaskId = p->lNextTaskId;
+    return p->lCreateError;
+}
+
+LONG WINAPI FakeResumeEx(LPCWSTR pszWorkFile, const DL_TASK_PARAMS* pParams, LONG* plTaskId)
+{
+    FakeEngine* p = FakeEngine::s_pCurrent;
+    TakeParams(p, pParams);
+    return FakeResume(pszWorkFile, plTaskId);
+}
+
+LONG WINAPI FakeQueryEx(LONG, DL_TASK_INFO* pInfo)
+{
+    FakeEngine* p = FakeEngine::s_pCurrent;
+    p->nQueries++;
+    pInfo->lStatus = p->lStatus;
+    pInfo->ullTotal = p->ullTotal;
+    pInfo->ullReceived = p->ullReceived;
+    pInfo->ullVerified = p->ullVerified;
+    return p->lQueryError;
+}
+
+LONG WINAPI FakeVerify(LPCWSTR pszPath, ULONGLONG ullSize, LPCWSTR pszSha256, LONG* plTaskId)
+{
+    FakeEngine* p = FakeEngine::s_pCurrent;
+    p->nVerifies++;
+    p->strVerifyPath = pszPath ? pszPath : L"";
+    p->ullExpectedSize = ullSize;
+    p->strSha256 = pszSha256 ? pszSha256 : L"";
+    *plTaskId = p->lVerifyError == 0 ? p->lVerifyTask : 0;
+    return p->lVerifyError;
+}
+
 LONG WINAPI FakeStop(LONG lTaskId)
 {
     FakeEngine::s_pCurrent->nStops++;
@@ -55,7 +106,7 @@ LONG WINAPI FakeStop(LONG lTaskId)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 FakeEngine::FakeEngine()
 {
@@ -67,6 +118,10 @@ FakeEngine::FakeEngine()
     g_dlEngine.pfnContinueTaskFromWorkFile = FakeResume;
     g_dlEngine.pfnQueryTaskInfo = FakeQuery;
     g_dlEngine.pfnStopTask = FakeStop;
+    g_dlEngine.pfnCreateTaskEx = FakeCreateEx;
+    g_dlEngine.pfnContinueTaskFromWorkFileEx = FakeResumeEx;
+    g_dlEngine.pfnQueryTaskInfoEx = FakeQueryEx;
+    g_dlEngine.pfnVerifyFile = FakeVerify;
     s_pCurrent = this;
 }
 

@@ -1,6 +1,7 @@
 #include "InstallTestSupport.h"
 #include <gtest/gtest.h>
 #include "install/DownloadPoll.h"
+#include "text/DlgMsgBox.h"
 
 std::map<std::wstring, ULONGLONG> FakeDisks::s_free;
 std::vector<std::wstring> FakeDisks::s_asked;
@@ -13,9 +14,12 @@ static BOOL WINAPI FakeFreeSpace(LPCWSTR pszRoot, PULARGE_INTEGER pAvail, PULARG
     if (it == FakeDisks::s_free.end())
         return FALSE;
     // A quota answer different from the volume's free bytes shows which one is used.
-    if (pAvail) pAvail->QuadPart = it->second / 2;
-    if (pTotal) pTotal->QuadPart = it->second * 2;
-    if (pTotalFree) pTotalFree->QuadPart = it->second;
+    if (pAvail)
+        pAvail->QuadPart = it->second / 2;
+    if (pTotal)
+        pTotal->QuadPart = it->second * 2;
+    if (pTotalFree)
+        pTotalFree->QuadPart = it->second;
     return TRUE;
 }
 
@@ -41,10 +45,7 @@ FakeClock::FakeClock(DWORD dwStart)
     SetDownloadClock(FakeNow);
 }
 
-FakeClock::~FakeClock()
-{
-    SetDownloadClock(NULL);
-}
+FakeClock::~FakeClock() { SetDownloadClock(NULL); }
 
 static const LPCWSTR kCurrentVersionKey = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 
@@ -72,7 +73,8 @@ InstallDateGuard::~InstallDateGuard()
 static void WriteInstallDate(DWORD dwType, const void* pData, DWORD cb)
 {
     HKEY hKey;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &hKey, NULL) != ERROR_SUCCESS)
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, NULL, 0, KEY_SET_VALUE, NULL, &hKey, NULL) !=
+        ERROR_SUCCESS)
         return;
     if (pData != NULL)
         ::RegSetValueExW(hKey, L"InstallDate", 0, dwType, (const BYTE*)pData, cb);
@@ -148,7 +150,22 @@ std::vector<HWND> OtherThreadWindows(HWND hExclude)
     return search.found;
 }
 
-std::wstring TextOf(const CSomTextWnd& wnd)
+std::wstring TextOf(const CSomTextWnd& wnd) { return wnd.m_strText; }
+
+void CloseBoxesLater(HWND hMain, int* pnBoxes)
 {
-    return wnd.m_strText;
+    CallLater(300, [hMain, pnBoxes]() {
+        for (HWND h : OtherThreadWindows(hMain)) {
+            ++*pnBoxes;
+            ::PostMessageW(h, WM_COMMAND, IDC_MSGBOX_CLOSE, 0);
+        }
+    });
+}
+
+void PollDownload(CMainDlg& d) { ::SendMessageW(d.m_hWnd, WM_TIMER, TIMER_DOWNLOAD, 0); }
+
+BOOL InstallAndStopTimer(CMainDlg& d)
+{
+    ::SendMessageW(d.m_hWnd, WM_COMMAND, IDC_BTN_INSTALL, (LPARAM)&d.m_btnInstall);
+    return ::KillTimer(d.m_hWnd, TIMER_DOWNLOAD);
 }

@@ -15,7 +15,7 @@ struct FakeDisks
     explicit FakeDisks(const std::map<std::wstring, ULONGLONG>& free);
     ~FakeDisks();
     static std::map<std::wstring, ULONGLONG> s_free;
-    static std::vector<std::wstring> s_asked;   // roots in the order they were queried
+    static std::vector<std::wstring> s_asked;  // roots in the order they were queried
 };
 
 // The download poll's clock reads s_dwNow while one exists.
@@ -55,5 +55,14 @@ void CallLater(UINT nDelayMs, const std::function<void()>& fn);
 
 // Other top-level windows of this thread that are visible (a message box, a menu).
 std::vector<HWND> OtherThreadWindows(HWND hExclude);
+// Closes every box of this thread a moment after the current call blocks in one, counting
+// them in *pnBoxes.
+void CloseBoxesLater(HWND hMain, int* pnBoxes);
+
+// The download timer's tick, as the dialog's own timer sends it.
+void PollDownload(CMainDlg& d);
+// Runs the install command and takes the running download timer away (it would poll in
+// real time); TRUE when the timer had been started.
+BOOL InstallAndStopTimer(CMainDlg& d);
 
 std::wstring TextOf(const CSomTextWnd& wnd);

@@ -19,16 +19,16 @@ public:
     int Count(WORD wID) const;
 
     std::vector<WORD> m_commands;
-    std::vector<std::pair<WPARAM, LPARAM> > m_drags;   // wParam, lParam of WM_NCLBUTTONDOWN
+    std::vector<std::pair<WPARAM, LPARAM>> m_drags;  // wParam, lParam of WM_NCLBUTTONDOWN
 
 private:
     BOOL IsTarget(HWND hWnd) const { return hWnd != NULL && hWnd == *m_phTarget; }
     static LRESULT CALLBACK SentProc(int nCode, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PostedProc(int nCode, WPARAM wParam, LPARAM lParam);
 
-    const HWND* m_phTarget;   // not owned
+    const HWND* m_phTarget;  // not owned
     BOOL m_bSwallowDrags;
-    HHOOK m_hSent;            // owned
-    HHOOK m_hPosted;          // owned
-    static CMessageRecorder* s_pThis;   // not owned
+    HHOOK m_hSent;                     // owned
+    HHOOK m_hPosted;                   // owned
+    static CMessageRecorder* s_pThis;  // not owned
 };

@@ -54,7 +54,7 @@ std::vector<BYTE> ZlibStore(const std::vector<BYTE>& raw)
     return z;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<BYTE> EncodePng(int cx, int cy, int nColorType, const std::vector<BYTE>& pixels,
                             const std::vector<BYTE>& palette)
@@ -73,7 +73,7 @@ std::vector<BYTE> EncodePng(int cx, int cy, int nColorType, const std::vector<BY
         PutChunk(out, "PLTE", palette);
     std::vector<BYTE> raw;
     for (int y = 0; y < cy; ++y) {
-        raw.push_back(0);   // filter: none
+        raw.push_back(0);  // filter: none
         const BYTE* pRow = pixels.data() + (size_t)y * cx * nChannels;
         raw.insert(raw.end(), pRow, pRow + (size_t)cx * nChannels);
     }

@@ -3,8 +3,7 @@
 #include "som/SomWndManager.h"
 
 CProbeWnd::CProbeWnd(COLORREF cr)
-    : m_cr(cr), m_nSquare(0), m_bCaptureOnDown(FALSE), m_nPaints(0), m_hdcLastPaint(NULL),
-      m_pSharedLog(NULL)
+    : m_cr(cr), m_nSquare(0), m_bCaptureOnDown(FALSE), m_nPaints(0), m_hdcLastPaint(NULL), m_pSharedLog(NULL)
 {
 }
 

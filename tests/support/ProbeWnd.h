@@ -11,12 +11,12 @@ class CProbeWnd : public CSomWnd
 {
 public:
     COLORREF m_cr;
-    int m_nSquare;                  // > 0: paint only an m_nSquare square at (2, 2)
+    int m_nSquare;  // > 0: paint only an m_nSquare square at (2, 2)
     BOOL m_bCaptureOnDown;
     int m_nPaints;
-    HDC m_hdcLastPaint;             // not owned
-    std::vector<std::string> m_aLog;   // "down 4,10", "enter 1,2", "leave", "lost", ...
-    std::vector<std::string>* m_pSharedLog;   // not owned; also receives "<name> <event>"
+    HDC m_hdcLastPaint;                      // not owned
+    std::vector<std::string> m_aLog;         // "down 4,10", "enter 1,2", "leave", "lost", ...
+    std::vector<std::string>* m_pSharedLog;  // not owned; also receives "<name> <event>"
     std::string m_strName;
 
     explicit CProbeWnd(COLORREF cr = RGB(255, 0, 0));
@@ -29,8 +29,16 @@ public:
     void OnCaptureLost() override { Log("lost"); }
     BOOL OnLButtonDown(POINT& pt) override;
     BOOL OnLButtonUp(POINT& pt) override;
-    BOOL OnSetCursor(POINT& pt) override { Log("cursor", pt.x, pt.y); return TRUE; }
-    BOOL OnMouseMove(POINT& pt) override { Log("movemouse", pt.x, pt.y); return FALSE; }
+    BOOL OnSetCursor(POINT& pt) override
+    {
+        Log("cursor", pt.x, pt.y);
+        return TRUE;
+    }
+    BOOL OnMouseMove(POINT& pt) override
+    {
+        Log("movemouse", pt.x, pt.y);
+        return FALSE;
+    }
     void OnMouseEnter(POINT& pt) override { Log("enter", pt.x, pt.y); }
     void OnMouseLeave() override { Log("leave"); }
     void OnGetToolTipText(int nSubId, NMTTDISPINFOW* pInfo) override;

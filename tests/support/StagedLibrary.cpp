@@ -28,7 +28,7 @@ BOOL CStagedLibrary::Stage(LPCWSTR pszSubdir)
         bOk = bOk && ::CopyFileW(szFrom, szTo, FALSE);
     } while (::FindNextFileW(hFind, &fd));
     ::FindClose(hFind);
-    return bOk && ::SetDllDirectoryW(m_szDir);
+    return bOk;
 }
 
 void CStagedLibrary::Remove()

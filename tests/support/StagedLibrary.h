@@ -1,6 +1,6 @@
 // Test helper: copies a library folder built beside the test program (engine_dll or
 // engine_stub) into a fresh folder under %TEMP%, as the installer unpacks its engine there,
-// and makes that folder the library search folder. Removed again by Remove().
+// and loads it by full path from there (LoadDLEngine(Dir())). Removed again by Remove().
 #pragma once
 #include <windows.h>
 

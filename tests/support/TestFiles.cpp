@@ -21,7 +21,7 @@ public:
         if (::GetTempPathW(MAX_PATH + 3, szTemp) != 0)
             ::SetCurrentDirectoryW(szTemp);
         for (const std::wstring& folder : m_folders) {
-            std::wstring from = folder + L'\0';   // SHFileOperation wants a double terminator
+            std::wstring from = folder + L'\0';  // SHFileOperation wants a double terminator
             SHFILEOPSTRUCTW op = {};
             op.wFunc = FO_DELETE;
             op.pFrom = from.c_str();
@@ -35,7 +35,7 @@ public:
 TestFolderCleanup* const s_pCleanup =
     static_cast<TestFolderCleanup*>(::testing::AddGlobalTestEnvironment(new TestFolderCleanup));
 
-} // namespace
+}  // namespace
 
 static std::wstring TestRoot()
 {
@@ -44,6 +44,21 @@ static std::wstring TestRoot()
     ::PathAppendW(szTemp, L"kv-app-tests");
     ::CreateDirectoryW(szTemp, NULL);
     return szTemp;
+}
+
+std::wstring LoadedModulePath(const wchar_t* pszName)
+{
+    HMODULE hModule = ::GetModuleHandleW(pszName);
+    WCHAR sz[MAX_PATH];
+    if (hModule == NULL || ::GetModuleFileNameW(hModule, sz, MAX_PATH) == 0)
+        return L"";
+    return sz;
+}
+
+std::wstring ExpectedImportPath(const std::wstring& folder, const wchar_t* pszName)
+{
+    std::wstring loaded = LoadedModulePath(pszName);
+    return loaded.empty() ? folder + L"\\" + pszName : loaded;
 }
 
 std::wstring UnusedTestPath(const wchar_t* pszName)
@@ -80,8 +95,8 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
 
 bool ReadBytes(const std::wstring& path, std::string* pBytes)
 {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                             OPEN_EXISTING, 0, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     pBytes->clear();
@@ -93,10 +108,7 @@ bool ReadBytes(const std::wstring& path, std::string* pBytes)
     return true;
 }
 
-bool FileExists(const std::wstring& path)
-{
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ProgramFolder()
 {

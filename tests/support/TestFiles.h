@@ -18,6 +18,14 @@ std::wstring MakeTestFolder(const wchar_t* pszName);
 // A path under %TEMP%\kv-app-tests that does not exist yet (removed at the end as well).
 std::wstring UnusedTestPath(const wchar_t* pszName);
 
+// The file the library pszName of this process was loaded from; empty when none is loaded.
+std::wstring LoadedModulePath(const wchar_t* pszName);
+// Where a library that folder's program loads will take its import pszName from: the copy
+// in folder, unless this process holds a library of that name already. Under Wine every
+// process does for zlib1.dll (Wine's own user32 imports the one in Wine's system folder;
+// Windows ships none). Ask before the importing library is loaded.
+std::wstring ExpectedImportPath(const std::wstring& folder, const wchar_t* pszName);
+
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // false when the file cannot be opened.
 bool ReadBytes(const std::wstring& path, std::string* pBytes);

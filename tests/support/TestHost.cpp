@@ -5,19 +5,16 @@ const COLORREF CTestHost::kClassBrushColor = RGB(10, 20, 30);
 namespace {
 const wchar_t kClassPlain[] = L"KvTestHost";
 const wchar_t kClassBrush[] = L"KvTestHostBrush";
-} // namespace
+}  // namespace
 
 CTestHost::CTestHost()
-    : m_crBk(RGB(0, 255, 0)), m_bClassBackground(FALSE), m_nBkCalls(0), m_hdcLastBk(NULL),
-      m_nPassedDown(0), m_nInvalidates(0), m_nSetSizes(0), m_hWndHost(NULL)
+    : m_crBk(RGB(0, 255, 0)), m_bClassBackground(FALSE), m_nBkCalls(0), m_hdcLastBk(NULL), m_nPassedDown(0),
+      m_nInvalidates(0), m_nSetSizes(0), m_hWndHost(NULL)
 {
     SetRectEmpty(&m_rcLastBk);
 }
 
-CTestHost::~CTestHost()
-{
-    DestroyHost();
-}
+CTestHost::~CTestHost() { DestroyHost(); }
 
 HWND CTestHost::CreateHost(int x, int y, int cx, int cy, DWORD dwExStyle, BOOL bClassBrush, BOOL bShow)
 {
@@ -36,8 +33,8 @@ HWND CTestHost::CreateHost(int x, int y, int cx, int cy, DWORD dwExStyle, BOOL b
         s_bRegistered = TRUE;
     }
     // The manager attaches on the first message it sees (WM_NCCREATE).
-    m_hWndHost = ::CreateWindowExW(dwExStyle, bClassBrush ? kClassBrush : kClassPlain, L"test host",
-                                   WS_POPUP, x, y, cx, cy, NULL, NULL, ::GetModuleHandleW(NULL), this);
+    m_hWndHost = ::CreateWindowExW(dwExStyle, bClassBrush ? kClassBrush : kClassPlain, L"test host", WS_POPUP, x, y, cx,
+                                   cy, NULL, NULL, ::GetModuleHandleW(NULL), this);
     if (bShow) {
         ::ShowWindow(m_hWndHost, SW_SHOWNOACTIVATE);
         ::UpdateWindow(m_hWndHost);

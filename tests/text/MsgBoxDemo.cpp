@@ -15,8 +15,8 @@ int wmain(int argc, wchar_t** argv)
     char szCommands[4096];
     int cchCommands = 0;
     {
-        CDlgMsgBox box(L"磁盘空间不足", L"检测到系统安装所需要的空间不足，不能装机。",
-                       L"请清除硬盘空间后再尝试操作。", (LPCWSTR)NULL);
+        CDlgMsgBox box(L"磁盘空间不足", L"检测到系统安装所需要的空间不足，不能装机。", L"请清除硬盘空间后再尝试操作。",
+                       (LPCWSTR)NULL);
         CMessageRecorder recorder(&box.CIndirectDialogImpl<CDlgMsgBox>::m_hWnd, FALSE);
         nRet = box.DoModal(GetActiveWindow(), 0);
         for (WORD wID : recorder.m_commands) {

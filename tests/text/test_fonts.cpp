@@ -31,8 +31,8 @@ struct ProbeResult
 ProbeResult RunProbe(LPCWSTR pszProbe, LPCWSTR pszWineVersion)
 {
     ProbeResult r = { false, 0, 0, L"", L"" };
-    std::wstring name = std::wstring(L"kv_face_") + pszWineVersion + L"_" +
-                        std::to_wstring(GetCurrentProcessId()) + L"_" + pszProbe;
+    std::wstring name =
+        std::wstring(L"kv_face_") + pszWineVersion + L"_" + std::to_wstring(GetCurrentProcessId()) + L"_" + pszProbe;
     std::wstring exe = TempDir() + name;
     std::wstring out = exe + L".out.txt";
     if (!CopyFileW((ProgramFolder() + L"\\" + pszProbe).c_str(), exe.c_str(), FALSE))
@@ -132,7 +132,7 @@ TEST(SkinFonts, CreatedOnceAndDestroyedOnce)
         EXPECT_EQ(NULL, g_skin.m_hFonts[i]);
         EXPECT_EQ(0u, GetObjectType(before[i])) << "font " << i + 1 << " still exists";
     }
-    g_skin.DestroyFonts();  // a second end is harmless
+    g_skin.DestroyFonts();              // a second end is harmless
     ASSERT_TRUE(g_skin.CreateFonts());  // later tests need them again
     for (int i = 0; i < SOM_FONT_COUNT; ++i)
         EXPECT_NE((HFONT)NULL, g_skin.m_hFonts[i]);
@@ -141,8 +141,8 @@ TEST(SkinFonts, CreatedOnceAndDestroyedOnce)
 // Wine cannot be made to report the 9x family; the probes below cover NT 5, 6 and 10.
 TEST(SkinFonts, NonNtFamilyGivesTahomaWhateverTheMajor)
 {
-    EXPECT_STREQ(L"Tahoma", SomSkinFontFace(0xC0000A04));     // Windows 98
-    EXPECT_STREQ(L"Tahoma", SomSkinFontFace(0x80000006));     // major 6, bit 31 set
+    EXPECT_STREQ(L"Tahoma", SomSkinFontFace(0xC0000A04));  // Windows 98
+    EXPECT_STREQ(L"Tahoma", SomSkinFontFace(0x80000006));  // major 6, bit 31 set
 }
 
 TEST(SkinFontsUnderWine, WindowsXpGivesTahoma)
@@ -174,7 +174,11 @@ TEST(SkinFontsUnderWine, Windows10GivesWhatGetVersionCallsFor)
 {
     // Wine reports 6.2 to a program whose manifest does not declare Windows 10 (the
     // installer's declares only Windows 7), and 10.0 to one that does.
-    const struct { LPCWSTR pszProbe; int nMajor; } probes[] = {
+    const struct
+    {
+        LPCWSTR pszProbe;
+        int nMajor;
+    } probes[] = {
         { L"kv_face_probe.exe", 6 },
         { L"kv_face_probe_manifest.exe", 6 },
         { L"kv_face_probe_win10.exe", 10 },

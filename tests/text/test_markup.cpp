@@ -167,7 +167,7 @@ TEST(MarkupColor, DecimalOtherwise)
     EXPECT_EQ(-1, ColorOf(L"-1"));
     EXPECT_EQ(12, ColorOf(L" 12"));
     EXPECT_EQ(0, ColorOf(L"x0080ff"));
-    EXPECT_EQ(0, ColorOf(L"ff"));   // no decimal digit: black
+    EXPECT_EQ(0, ColorOf(L"ff"));  // no decimal digit: black
     EXPECT_EQ(0, ColorOf(L""));
     EXPECT_EQ(0, ColorOf(L"0x"));
     EXPECT_EQ(0, ColorOf(L"#"));
@@ -227,8 +227,7 @@ TEST(MarkupLink, AcolorColoursCommandLinkAndItsCloserKeepsTheLink)
 
 TEST(MarkupLink, StyleChangeInsideLinkGivesRunsSharingTheLink)
 {
-    std::vector<SomTextRun> runs =
-        Parse(L"{&#a=http://h/}ab{&#font=6}cd{&#/font}{&#acolor=5}ef{&#/acolor}{&#/a}");
+    std::vector<SomTextRun> runs = Parse(L"{&#a=http://h/}ab{&#font=6}cd{&#/font}{&#acolor=5}ef{&#/acolor}{&#/a}");
     ASSERT_EQ(3u, runs.size());
     ExpectRun(runs[0], L"ab", NULL, -1, L"http://h/");
     ExpectRun(runs[1], L"cd", Font(6), -1, L"http://h/");
@@ -325,15 +324,15 @@ TEST(MarkupHitTest, FirstRunWhoseBoxHoldsThePoint)
     ASSERT_GT(b.top, 0);
     POINT pt;
     pt = { a.left, a.top };
-    EXPECT_EQ(0, SomRunAt(runs, pt));          // left and top edges inside
+    EXPECT_EQ(0, SomRunAt(runs, pt));  // left and top edges inside
     pt = { a.right, b.top };
-    EXPECT_EQ(1, SomRunAt(runs, pt));          // a's right edge is b's left edge
+    EXPECT_EQ(1, SomRunAt(runs, pt));  // a's right edge is b's left edge
     pt = { b.right, b.top };
-    EXPECT_EQ(-1, SomRunAt(runs, pt));         // right edge outside
+    EXPECT_EQ(-1, SomRunAt(runs, pt));  // right edge outside
     pt = { b.left, b.bottom };
-    EXPECT_EQ(-1, SomRunAt(runs, pt));         // bottom edge outside
+    EXPECT_EQ(-1, SomRunAt(runs, pt));  // bottom edge outside
     pt = { b.left, b.top - 1 };
-    EXPECT_EQ(-1, SomRunAt(runs, pt));         // above the smaller run: in no run
+    EXPECT_EQ(-1, SomRunAt(runs, pt));  // above the smaller run: in no run
 
     // Overlapping boxes: the first in list order decides.
     runs[1].rc = runs[0].rc;

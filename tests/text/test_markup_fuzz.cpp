@@ -27,10 +27,10 @@ std::wstring LiteralText(const std::wstring& s)
 }
 
 const LPCWSTR kPieces[] = {
-    L"{&#", L"}", L"{", L"&", L"#", L"{&", L"a=", L"/a", L"acolor=", L"/acolor", L"font=",
-    L"/font", L"color=", L"/color", L"FONT=", L"/ACOLOR", L"0x", L"#", L"-", L"1", L"6",
-    L"9", L"FFFFFFFF", L"button:", L"http://h/", L"\"", L" ", L"x", L"Win", L"推荐", L"（",
-    L"\u00A0", L"\t", L"99999999999",
+    L"{&#",     L"}",     L"{",     L"&",      L"#",        L"{&",      L"a=",          L"/a", L"acolor=",
+    L"/acolor", L"font=", L"/font", L"color=", L"/color",   L"FONT=",   L"/ACOLOR",     L"0x", L"#",
+    L"-",       L"1",     L"6",     L"9",      L"FFFFFFFF", L"button:", L"http://h/",   L"\"", L" ",
+    L"x",       L"Win",   L"推荐",  L"（",     L"\u00A0",   L"\t",      L"99999999999",
 };
 
 const LPCWSTR kSeeds[] = {

@@ -118,7 +118,7 @@ TEST(MsgBoxLayout, TitleAndTwoLines)
     const LONG cy = l0.cy + l1.cy + 100;
     EXPECT_EQ(cx, rcWnd.right - rcWnd.left);
     EXPECT_EQ(cy, rcWnd.bottom - rcWnd.top);
-    EXPECT_EQ(cx, rcClient.right);   // no frame: the client area is the window
+    EXPECT_EQ(cx, rcClient.right);  // no frame: the client area is the window
     EXPECT_EQ(cy, rcClient.bottom);
     // Centred on the screen's work area (there is no owner).
     EXPECT_NEAR((rcWork.left + rcWork.right) / 2, (rcWnd.left + rcWnd.right) / 2, 1);
@@ -233,7 +233,7 @@ TEST(MsgBoxMessages, EnterEscAndAltF4LeaveItOpen)
         PostMessageW(h, WM_KEYUP, VK_RETURN, 0xC01C0001);
         PostMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
         PostMessageW(h, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-        PostMessageW(h, WM_SYSKEYDOWN, VK_F4, 0x203E0001);   // with Alt held
+        PostMessageW(h, WM_SYSKEYDOWN, VK_F4, 0x203E0001);  // with Alt held
         PostMessageW(h, WM_SYSKEYUP, VK_F4, 0xE03E0001);
         PostMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0);
         PostMessageW(h, WM_CLOSE, 0, 0);

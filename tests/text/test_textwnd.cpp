@@ -18,7 +18,7 @@ protected:
     CTestHost m_host;
     CSomTextWnd m_wnd;
     CSomTextWnd m_wnd2;  // a second element of the same host
-    POINT m_org;  // the element's top-left corner in client coordinates
+    POINT m_org;         // the element's top-left corner in client coordinates
 
     void SetUp() override
     {
@@ -30,10 +30,7 @@ protected:
         ASSERT_TRUE(m_wnd.Create(&m_host, m_org.x, m_org.y, kFlags));
     }
 
-    void TearDown() override
-    {
-        m_host.DestroyHost();
-    }
+    void TearDown() override { m_host.DestroyHost(); }
 
     // Client coordinates of the centre of run i.
     POINT RunCentre(int i) const
@@ -42,11 +39,28 @@ protected:
         POINT pt = { m_org.x + (rc.left + rc.right) / 2, m_org.y + (rc.top + rc.bottom) / 2 };
         return pt;
     }
-    void MoveTo(int i) { POINT p = RunCentre(i); m_host.Mouse(WM_MOUSEMOVE, p.x, p.y); }
-    LRESULT DownOn(int i) { POINT p = RunCentre(i); return m_host.Mouse(WM_LBUTTONDOWN, p.x, p.y); }
-    LRESULT UpOn(int i) { POINT p = RunCentre(i); return m_host.Mouse(WM_LBUTTONUP, p.x, p.y); }
+    void MoveTo(int i)
+    {
+        POINT p = RunCentre(i);
+        m_host.Mouse(WM_MOUSEMOVE, p.x, p.y);
+    }
+    LRESULT DownOn(int i)
+    {
+        POINT p = RunCentre(i);
+        return m_host.Mouse(WM_LBUTTONDOWN, p.x, p.y);
+    }
+    LRESULT UpOn(int i)
+    {
+        POINT p = RunCentre(i);
+        return m_host.Mouse(WM_LBUTTONUP, p.x, p.y);
+    }
     // A click on run i as the pointer does it: move there, press, release.
-    void Click(int i) { MoveTo(i); DownOn(i); UpOn(i); }
+    void Click(int i)
+    {
+        MoveTo(i);
+        DownOn(i);
+        UpOn(i);
+    }
 };
 
 }  // namespace
@@ -97,7 +111,7 @@ TEST_F(TextWndTest, NullOrTagOnlyTextIsZeroByZero)
 TEST_F(TextWndTest, WithoutAutoSizeTheElementKeepsItsSize)
 {
     m_wnd2.Create(&m_host, 0, 50, 7, 5, SWF_VISIBLE);
-    EXPECT_TRUE(m_wnd2.IsTransparent());   // every text element is see-through
+    EXPECT_TRUE(m_wnd2.IsTransparent());  // every text element is see-through
     m_wnd2.SetText(L"a rather long text that overflows");
     EXPECT_EQ(7, m_wnd2.GetWidth());
     EXPECT_EQ(5, m_wnd2.GetHeight());
@@ -139,7 +153,7 @@ TEST_F(TextWndTest, PressOnPlainRunOrOutsideRunsReturnsFalse)
     m_wnd.SetText(L"{&#font=8}Big{&#/font}plain");
     MoveTo(1);
     DownOn(1);
-    EXPECT_EQ(1, m_host.m_nPassedDown);   // the host saw the press
+    EXPECT_EQ(1, m_host.m_nPassedDown);  // the host saw the press
     EXPECT_EQ(-1, m_wnd.m_nPressedRun);
     EXPECT_NE(m_host.Hwnd(), GetCapture());
     m_host.Mouse(WM_LBUTTONUP, RunCentre(1).x, RunCentre(1).y);
@@ -157,7 +171,7 @@ TEST_F(TextWndTest, PressAndReleaseOnLinkActsOnce)
     m_wnd.SetText(L"go {&#a=button:0x0401}here{&#/a}");
     MoveTo(1);
     EXPECT_EQ(0, DownOn(1));
-    EXPECT_EQ(0, m_host.m_nPassedDown);   // the link took the press
+    EXPECT_EQ(0, m_host.m_nPassedDown);  // the link took the press
     EXPECT_EQ(1, m_wnd.m_nPressedRun);
     EXPECT_EQ(m_host.Hwnd(), GetCapture());
     EXPECT_EQ(&m_wnd, m_host.m_pCapture);
@@ -218,15 +232,19 @@ TEST_F(TextWndTest, PressOnOneLinkReleaseOverAnotherActsForTheOther)
 
 TEST_F(TextWndTest, CommandIdentifiers)
 {
-    struct { LPCWSTR pszLink; WORD wID; } cases[] = {
+    struct
+    {
+        LPCWSTR pszLink;
+        WORD wID;
+    } cases[] = {
         { L"button:0x0401", 0x0401 },
         { L"button:1025", 1025 },
         { L"BUTTON:0X0401", 0x0401 },
-        { L"button:0x10401", 0x0401 },     // above 0xFFFF: the low 16 bits
-        { L"button:70657", 0x1401 },       // 70657 = 0x11401
+        { L"button:0x10401", 0x0401 },  // above 0xFFFF: the low 16 bits
+        { L"button:70657", 0x1401 },    // 70657 = 0x11401
         { L"button:", 0 },
         { L"button:abc", 0 },
-        { L"button:0xFFFFFFFFF", 0xFFFF }, // saturates at 0x7FFFFFFF first
+        { L"button:0xFFFFFFFFF", 0xFFFF },  // saturates at 0x7FFFFFFF first
     };
     for (auto& c : cases) {
         std::wstring s = std::wstring(L"{&#a=") + c.pszLink + L"}click{&#/a}";
@@ -268,8 +286,8 @@ TEST_F(TextWndTest, LinkOfSeveralRunsHoversRunByRun)
     MoveTo(1);
     EXPECT_EQ(1, m_wnd.m_nHoverRun);
     ASSERT_EQ(2u, m_host.m_parts.size());
-    EXPECT_EQ(2, m_host.m_parts[0]);   // the new hover run
-    EXPECT_EQ(1, m_host.m_parts[1]);   // the old one
+    EXPECT_EQ(2, m_host.m_parts[0]);  // the new hover run
+    EXPECT_EQ(1, m_host.m_parts[1]);  // the old one
     EXPECT_EQ(m_wnd.m_crLink, m_wnd.GetRunColor(0));
     EXPECT_EQ(m_wnd.m_crLinkHover, m_wnd.GetRunColor(1));
 
@@ -295,7 +313,7 @@ TEST_F(TextWndTest, PointInNoRunKeepsHoverAndHostCursor)
     EXPECT_EQ(LoadCursorW(NULL, IDC_HAND), GetCursor());
     pt.x = 1;
     pt.y = m_wnd.m_aRuns[0].rc.top + 1;
-    EXPECT_FALSE(m_wnd.OnSetCursor(pt));   // a plain run
+    EXPECT_FALSE(m_wnd.OnSetCursor(pt));  // a plain run
 }
 
 TEST_F(TextWndTest, LeavingClearsHover)
@@ -303,7 +321,7 @@ TEST_F(TextWndTest, LeavingClearsHover)
     m_wnd.SetText(L"{&#a=button:4}x{&#/a}");
     MoveTo(0);
     m_host.ResetCounts();
-    m_host.Mouse(WM_MOUSEMOVE, 590, 90);   // host area with no element
+    m_host.Mouse(WM_MOUSEMOVE, 590, 90);  // host area with no element
     EXPECT_EQ(-1, m_wnd.m_nHoverRun);
     ASSERT_EQ(1u, m_host.m_parts.size());
     EXPECT_EQ(1, m_host.m_parts[0]);
@@ -377,7 +395,7 @@ TEST_F(TextWndTest, SubPartPaintsOnlyThatRun)
     const RECT& b = m_wnd.m_aRuns[1].rc;
     EXPECT_EQ(0, canvas.InkIn(a.left, 0, a.right, 40));
     EXPECT_GT(canvas.InkIn(b.left, 0, b.right, 40), 0);
-    m_wnd.OnPaint(canvas.Dc(), -1, 99);   // no such run: nothing
+    m_wnd.OnPaint(canvas.Dc(), -1, 99);  // no such run: nothing
     canvas.Fill(RGB(255, 255, 255));
     m_wnd.OnPaint(canvas.Dc(), -1, 0);
     EXPECT_GT(canvas.InkIn(a.left, 0, a.right, 40), 0);
@@ -396,7 +414,7 @@ TEST_F(TextWndTest, MaxWidthShortensAndDropsRuns)
     CDibSurface canvas(220, h + 4, RGB(255, 255, 255));
 
     wnd.OnPaint(canvas.Dc(), -1, 0);
-    ASSERT_GT(canvas.InkIn(100, 0, 150, h), 0);   // unlimited: drawn in full
+    ASSERT_GT(canvas.InkIn(100, 0, 150, h), 0);  // unlimited: drawn in full
     std::vector<DWORD> full = canvas.Block(80, 0, 100, h);
 
     canvas.Fill(RGB(255, 255, 255));
@@ -404,7 +422,7 @@ TEST_F(TextWndTest, MaxWidthShortensAndDropsRuns)
     wnd.OnPaint(canvas.Dc(), -1, 0);
     EXPECT_EQ(0, canvas.InkIn(100, 0, 220, h + 4));
     EXPECT_GT(canvas.InkIn(80, 0, 100, h), 0);
-    EXPECT_NE(full, canvas.Block(80, 0, 100, h));   // shortened, not merely clipped
+    EXPECT_NE(full, canvas.Block(80, 0, 100, h));  // shortened, not merely clipped
 
     // A limit passed by the caller wins over the element's own.
     canvas.Fill(RGB(255, 255, 255));

@@ -30,7 +30,7 @@ import tempfile
 
 # DLL -> headers that declare its functions (besides windows.h) and namespaces to open.
 SYSTEM_DLLS = {
-    "kernel32.dll": [], "user32.dll": [], "gdi32.dll": [], "advapi32.dll": [],
+    "kernel32.dll": [], "user32.dll": [], "gdi32.dll": [], "advapi32.dll": ["sddl.h"],
     "msimg32.dll": [], "version.dll": [],
     "shell32.dll": ["shellapi.h", "shlobj.h"],
     "shlwapi.dll": ["shlwapi.h"],
@@ -141,9 +141,9 @@ def read_imports(objdump, path):
 
 def probe_dll(cxx, dll, names, tmp):
     """{name: reason} for the functions of names that XP's headers do not declare."""
-    spec = SYSTEM_DLLS[dll]
+    headers = SYSTEM_DLLS[dll]
     lines = PRELUDE.splitlines() + ["#include <winsock2.h>" if dll == "ws2_32.dll" else "#include <windows.h>"]
-    for h in spec:
+    for h in headers:
         lines.append(h if h.startswith("using ") else "#include <%s>" % h)
     first = len(lines) + 1
     ordered = sorted(names)

@@ -34,7 +34,8 @@ LONG HashOne(CFileHasher& hasher, LPCWSTR pszFile, ULONGLONG ullSize, const BYTE
 {
     double t0 = Now();
     BYTE abDigest[SHA256_DIGEST_SIZE];
-    LONG r = pExpected ? hasher.Verify(pszFile, ullSize, pExpected, NULL) : hasher.Compute(pszFile, ullSize, NULL, abDigest);
+    LONG r =
+        pExpected ? hasher.Verify(pszFile, ullSize, pExpected, NULL) : hasher.Compute(pszFile, ullSize, NULL, abDigest);
     double dSeconds = Now() - t0;
     if (bStats) {
         double dMiB = (double)hasher.BytesDone() / (1024.0 * 1024.0);

@@ -10,10 +10,7 @@
 
 namespace {
 
-BOOL WINAPI NotAnAdmin()
-{
-    return FALSE;
-}
+BOOL WINAPI NotAnAdmin() { return FALSE; }
 
 void LogCall(HWND hWnd, LPCWSTR pszVerb, LPCWSTR pszFile, LPCWSTR pszParams, LPCWSTR pszDir, INT nShow)
 {
@@ -22,8 +19,8 @@ void LogCall(HWND hWnd, LPCWSTR pszVerb, LPCWSTR pszFile, LPCWSTR pszParams, LPC
         return;
     WCHAR szLine[2048];
     _snwprintf(szLine, 2047, L"owner=%lu verb=%ls file=%ls dir=%ls show=%d params=%ls\n", (ULONG)(ULONG_PTR)hWnd,
-               pszVerb ? pszVerb : L"(null)", pszFile ? pszFile : L"(null)", pszDir ? pszDir : L"(null)",
-               nShow, pszParams ? pszParams : L"(null)");
+               pszVerb ? pszVerb : L"(null)", pszFile ? pszFile : L"(null)", pszDir ? pszDir : L"(null)", nShow,
+               pszParams ? pszParams : L"(null)");
     szLine[2047] = L'\0';
     char szUtf8[4 * 2048];
     int cb = ::WideCharToMultiByte(CP_UTF8, 0, szLine, -1, szUtf8, sizeof(szUtf8), NULL, NULL);
@@ -36,8 +33,8 @@ void LogCall(HWND hWnd, LPCWSTR pszVerb, LPCWSTR pszFile, LPCWSTR pszParams, LPC
     ::CloseHandle(hFile);
 }
 
-HINSTANCE WINAPI LoggedShellExecute(HWND hWnd, LPCWSTR pszVerb, LPCWSTR pszFile, LPCWSTR pszParams,
-                                    LPCWSTR pszDir, INT nShow)
+HINSTANCE WINAPI LoggedShellExecute(HWND hWnd, LPCWSTR pszVerb, LPCWSTR pszFile, LPCWSTR pszParams, LPCWSTR pszDir,
+                                    INT nShow)
 {
     LogCall(hWnd, pszVerb, pszFile, pszParams, pszDir, nShow);
     if (::GetEnvironmentVariableW(L"KV_SHELL_REFUSE", NULL, 0) != 0)
@@ -55,4 +52,4 @@ struct CInstallStandIns
     }
 } s_standIns;
 
-} // namespace
+}  // namespace

@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <stdio.h>
 
-static FILE* s_pLog = NULL;    // owned
+static FILE* s_pLog = NULL;  // owned
 
 static void LogState(HWND hWnd, const char* pszEvent)
 {
@@ -16,9 +16,8 @@ static void LogState(HWND hWnd, const char* pszEvent)
     RECT rc;
     ::GetWindowRect(hWnd, &rc);
     LONG lEx = ::GetWindowLongW(hWnd, GWL_EXSTYLE);
-    fprintf(s_pLog, "%s visible=%d topmost=%d x=%ld y=%ld w=%ld h=%ld\n", pszEvent,
-            ::IsWindowVisible(hWnd) ? 1 : 0, (lEx & WS_EX_TOPMOST) ? 1 : 0, rc.left, rc.top,
-            rc.right - rc.left, rc.bottom - rc.top);
+    fprintf(s_pLog, "%s visible=%d topmost=%d x=%ld y=%ld w=%ld h=%ld\n", pszEvent, ::IsWindowVisible(hWnd) ? 1 : 0,
+            (lEx & WS_EX_TOPMOST) ? 1 : 0, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
     fflush(s_pLog);
 }
 
@@ -42,8 +41,8 @@ int wmain(int argc, wchar_t** argv)
     s_pLog = _wfopen(argv[2], L"w");
     BOOL bIdle = lstrcmpW(argv[1], L"idle") == 0;
     if (!bIdle) {
-        HANDLE hMutex = ::CreateMutexW(NULL, TRUE,
-            L"VAN:{630E07C3-C457-4CCF-BADF-92B31546C8BA:F2E2C7C9-CD51-4A19-943F-145175968B11}:TOIR");
+        HANDLE hMutex = ::CreateMutexW(
+            NULL, TRUE, L"VAN:{630E07C3-C457-4CCF-BADF-92B31546C8BA:F2E2C7C9-CD51-4A19-943F-145175968B11}:TOIR");
         if (hMutex == NULL || ::GetLastError() == ERROR_ALREADY_EXISTS)
             return 3;
     }
@@ -56,8 +55,8 @@ int wmain(int argc, wchar_t** argv)
         wc.hbrBackground = (HBRUSH)::GetStockObject(GRAY_BRUSH);
         wc.lpszClassName = L"KvVantoirStandIn";
         ::RegisterClassW(&wc);
-        hWnd = ::CreateWindowExW(0, wc.lpszClassName, L"Vantoir", WS_POPUP, 10, 20, 300, 200,
-                                 NULL, NULL, wc.hInstance, NULL);
+        hWnd = ::CreateWindowExW(0, wc.lpszClassName, L"Vantoir", WS_POPUP, 10, 20, 300, 200, NULL, NULL, wc.hInstance,
+                                 NULL);
         if (lstrcmpW(argv[1], L"visible") == 0)
             ::ShowWindow(hWnd, SW_SHOW);
         LogState(hWnd, "ready");

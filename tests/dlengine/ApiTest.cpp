@@ -1,6 +1,7 @@
 // DLEngine.dll's entry points called directly: bad arguments give an error code and create
 // nothing, the engine's start and shut-down, the error texts, and a stop that ends a task
-// promptly while it waits between connection attempts.
+// promptly while it waits between connection attempts; the extended entry points' arguments,
+// the retrying state they report, mirrors added to a task, and a verify-only task.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlwapi.h>
@@ -15,7 +16,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_lib.Stage(L"engine_dll"));
-        m_bBound = LoadDLEngine() != NULL;
+        m_bBound = LoadDLEngine(m_lib.Dir()) != NULL;
         ASSERT_TRUE(m_bBound);
         WCHAR szTemp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, szTemp);
@@ -62,7 +63,7 @@ void Fill(LPWSTR psz, int cchBuf, LPCWSTR pszPrefix, WCHAR c, int n)
 TEST_F(EngineApi, CallsBeforeStartAreRefused)
 {
     LONG lTask = 99;
-    EXPECT_EQ(Create(m_szPath, L"http://127.0.0.1:1/f", NULL, &lTask), 3);   // DLE_NOT_INITIALIZED
+    EXPECT_EQ(Create(m_szPath, L"http://127.0.0.1:1/f", NULL, &lTask), 3);  // DLE_NOT_INITIALIZED
     EXPECT_EQ(lTask, 0);
     LONG lStatus;
     ULONGLONG t, r;
@@ -91,8 +92,13 @@ TEST_F(EngineApi, BadArgumentsGiveErrorCodesAndNoTask)
     EXPECT_EQ(Create(m_szPath, L"http://127.0.0.1:1/f", szLong, &lTask), 2);
 
     static const WCHAR* const kUnsupported[] = {
-        L"ftp://127.0.0.1/f", L"http://", L"http://127.0.0.1:99999/f", L"http://user:pw@127.0.0.1/f",
-        L"http://bad host/f", L"127.0.0.1/f", L"http://[::1/f",
+        L"ftp://127.0.0.1/f",
+        L"http://",
+        L"http://127.0.0.1:99999/f",
+        L"http://user:pw@127.0.0.1/f",
+        L"http://bad host/f",
+        L"127.0.0.1/f",
+        L"http://[::1/f",
     };
     for (size_t i = 0; i < sizeof(kUnsupported) / sizeof(kUnsupported[0]); ++i)
         EXPECT_EQ(Create(m_szPath, kUnsupported[i], NULL, &lTask), 6) << i;
@@ -161,7 +167,7 @@ TEST_F(EngineApi, StopEndsARetryingTaskPromptlyAndFreesItsPath)
     LONG lStatus = 0;
     ULONGLONG t = 0, r = 0;
     ASSERT_EQ(g_dlEngine.pfnQueryTaskInfo(lTask, &lStatus, &t, &r), 0);
-    EXPECT_EQ(lStatus, 1) << "still connecting";
+    EXPECT_EQ(lStatus, 3) << "retrying the refused connection";
 
     LONG lOther = 0;
     EXPECT_EQ(Create(m_szPath, L"http://127.0.0.1:1/f", NULL, &lOther), 7) << "two tasks for one path";
@@ -198,6 +204,125 @@ TEST_F(EngineApi, PauseAndContinueOfARetryingTask)
     EXPECT_EQ(g_dlEngine.pfnStopTask(lTask), 0);
     g_dlEngine.pfnQueryTaskInfo(lTask, &lStatus, &t, &r);
     EXPECT_EQ(lStatus, 5);
+}
+
+// The extended entry points, bound by name as the installer binds them.
+struct Extended
+{
+    PFN_DLCreateTaskEx pfnCreateEx;
+    PFN_DLAddTaskMirror pfnAddMirror;
+    PFN_DLQueryTaskInfoEx pfnQueryEx;
+    PFN_DLVerifyFile pfnVerify;
+    PFN_DLSetEngineOption pfnSetOption;
+
+    BOOL Bind()
+    {
+        HMODULE h = ::GetModuleHandleW(L"DLEngine.dll");
+        pfnCreateEx = (PFN_DLCreateTaskEx)::GetProcAddress(h, "DLCreateTaskEx");
+        pfnAddMirror = (PFN_DLAddTaskMirror)::GetProcAddress(h, "DLAddTaskMirror");
+        pfnQueryEx = (PFN_DLQueryTaskInfoEx)::GetProcAddress(h, "DLQueryTaskInfoEx");
+        pfnVerify = (PFN_DLVerifyFile)::GetProcAddress(h, "DLVerifyFile");
+        pfnSetOption = (PFN_DLSetEngineOption)::GetProcAddress(h, "DLSetEngineOption");
+        return h && pfnCreateEx && pfnAddMirror && pfnQueryEx && pfnVerify && pfnSetOption &&
+               ::GetProcAddress(h, "DLContinueTaskFromWorkFileEx") != NULL;
+    }
+};
+
+const WCHAR kSha[] = L"0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789abcdef";
+
+TEST_F(EngineApi, ExtendedCallsCheckTheirArguments)
+{
+    Extended x;
+    ASSERT_TRUE(x.Bind());
+    ASSERT_TRUE(g_dlEngine.pfnInit());
+    LPCWSTR apsz[17];
+    for (int i = 0; i < 17; ++i)
+        apsz[i] = L"http://127.0.0.1:1/f";
+    DL_TASK_PARAMS p = { sizeof(DL_TASK_PARAMS), m_szPath, apsz, 1, NULL, 0, NULL };
+    LONG lTask = 99;
+    EXPECT_EQ(x.pfnCreateEx(NULL, &lTask), 1);
+    EXPECT_EQ(lTask, 0);
+    DL_TASK_PARAMS bad = p;
+    bad.cbSize = sizeof(DL_TASK_PARAMS) - 4;
+    EXPECT_EQ(x.pfnCreateEx(&bad, &lTask), 1) << "short cbSize";
+    bad = p;
+    bad.cUrls = 0;
+    EXPECT_EQ(x.pfnCreateEx(&bad, &lTask), 1) << "no address";
+    bad.cUrls = 17;
+    EXPECT_EQ(x.pfnCreateEx(&bad, &lTask), 1) << "more than DL_MAX_MIRRORS";
+    bad = p;
+    bad.pszSha256 = L"0123";
+    EXPECT_EQ(x.pfnCreateEx(&bad, &lTask), 1) << "short SHA-256";
+    WCHAR szSha[80];
+    lstrcpynW(szSha, kSha, 80);
+    szSha[10] = L'g';
+    bad.pszSha256 = szSha;
+    EXPECT_EQ(x.pfnCreateEx(&bad, &lTask), 1) << "not hexadecimal";
+    lstrcpynW(szSha, kSha, 80);
+    lstrcatW(szSha, L"0");
+    EXPECT_EQ(x.pfnCreateEx(&bad, &lTask), 1) << "65 digits";
+    LPCWSTR apszMixed[2] = { L"http://127.0.0.1:1/f", L"ftp://127.0.0.1/f" };
+    bad = p;
+    bad.ppszUrls = apszMixed;
+    bad.cUrls = 2;
+    EXPECT_EQ(x.pfnCreateEx(&bad, &lTask), 6) << "one unusable address refuses the task";
+    EXPECT_EQ(lTask, 0);
+    EXPECT_FALSE(::PathFileExistsW(m_szDir)) << "a refused call created the folder";
+
+    EXPECT_EQ(x.pfnSetOption(99, 1000), 1);
+    EXPECT_EQ(x.pfnSetOption(DL_OPTION_PATIENCE_MS, 0), 1) << "no patience at all is refused";
+    EXPECT_EQ(x.pfnSetOption(DL_OPTION_PATIENCE_MS, 600000), 0);
+    EXPECT_EQ(x.pfnAddMirror(12345, L"http://127.0.0.1:1/g"), 4);
+    EXPECT_EQ(x.pfnVerify(m_szPath, 0, NULL, &lTask), 1) << "a verification needs the SHA-256";
+    DL_TASK_INFO info = { 0 };
+    EXPECT_EQ(x.pfnQueryEx(1, &info), 1) << "cbSize not set";
+}
+
+// Port 1 on the loopback refuses connections: the task retries within its patience, says so,
+// takes more mirrors, and fails with the refusal's code once the patience is spent.
+TEST_F(EngineApi, RetryingTaskReportsItAndTakesMirrors)
+{
+    Extended x;
+    ASSERT_TRUE(x.Bind());
+    ASSERT_TRUE(g_dlEngine.pfnInit());
+    ASSERT_EQ(x.pfnSetOption(DL_OPTION_PATIENCE_MS, 3000), 0);
+    LPCWSTR apsz[2] = { L"http://127.0.0.1:1/f", L"http://127.0.0.1:1/f" };
+    DL_TASK_PARAMS p = { sizeof(DL_TASK_PARAMS), m_szPath, apsz, 2, NULL, 1000, kSha };
+    LONG lTask = 0;
+    ASSERT_EQ(x.pfnCreateEx(&p, &lTask), 0);
+    DL_TASK_INFO info = { sizeof(DL_TASK_INFO) };
+    DWORD t0 = ::GetTickCount();
+    while (::GetTickCount() - t0 < 2500 && (x.pfnQueryEx(lTask, &info) != 0 || info.lStatus != 3))
+        ::Sleep(20);
+    EXPECT_EQ(info.lStatus, 3);
+    EXPECT_EQ(info.lLastError, 21) << "DLE_CONNECT";
+    EXPECT_EQ(info.lMirrors, 1) << "the repeated address counts once";
+    EXPECT_EQ(x.pfnAddMirror(lTask, L"http://127.0.0.1:1/g"), 0);
+    EXPECT_EQ(x.pfnAddMirror(lTask, L"http://127.0.0.1:1/g"), 0) << "known already";
+    EXPECT_EQ(x.pfnAddMirror(lTask, L"gopher://127.0.0.1/g"), 6);
+    x.pfnQueryEx(lTask, &info);
+    EXPECT_EQ(info.lMirrors, 2);
+    while (::GetTickCount() - t0 < 10000 && (x.pfnQueryEx(lTask, &info) != 0 || !DL_STATUS_IS_FAILED(info.lStatus)))
+        ::Sleep(50);
+    EXPECT_EQ(info.lStatus, DL_STATUS_FAILED + 21);
+    EXPECT_GE(::GetTickCount() - t0, 2900u) << "failed before the patience was spent";
+    EXPECT_EQ(x.pfnAddMirror(lTask, L"http://127.0.0.1:1/h"), 5) << "the task has ended";
+    ASSERT_EQ(x.pfnSetOption(DL_OPTION_PATIENCE_MS, 600000), 0);
+}
+
+TEST_F(EngineApi, VerifyingAFileThatIsNotThereFailsWithReadError)
+{
+    Extended x;
+    ASSERT_TRUE(x.Bind());
+    ASSERT_TRUE(g_dlEngine.pfnInit());
+    LONG lTask = 0;
+    ASSERT_EQ(x.pfnVerify(m_szPath, 0, kSha, &lTask), 0);
+    DL_TASK_INFO info = { sizeof(DL_TASK_INFO) };
+    DWORD t0 = ::GetTickCount();
+    while (::GetTickCount() - t0 < 5000 && (x.pfnQueryEx(lTask, &info) != 0 || info.lStatus == 6))
+        ::Sleep(20);
+    EXPECT_EQ(info.lStatus, DL_STATUS_FAILED + 35);
+    EXPECT_FALSE(::PathFileExistsW(m_szPath));
 }
 
 }  // namespace

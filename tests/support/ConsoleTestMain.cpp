@@ -1,4 +1,4 @@
-// wmain for the engine's GoogleTest programs (console, no window toolkit needed).
+// wmain for the console GoogleTest programs (no window toolkit needed): the engine tests.
 #include <gtest/gtest.h>
 
 int wmain(int argc, wchar_t** argv)

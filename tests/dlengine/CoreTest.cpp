@@ -1,5 +1,6 @@
 // The engine's inner pieces on their own: byte-range sets, the part scheduler's splitting
-// and work stealing, the work-file record's guards, response-head and URL parsing.
+// and work stealing, the work-file record's guards, response-head and URL parsing, and what
+// a volume allows.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string.h>
@@ -8,7 +9,12 @@
 #include "PartScheduler.h"
 #include "RangeSet.h"
 #include "Url.h"
+#include "MirrorSet.h"
+#include "Volume.h"
+#include "DLEngineApi.h"
+#include <wchar.h>
 #include "WorkRecord.h"
+#include <zlib.h>
 
 namespace {
 
@@ -21,15 +27,15 @@ TEST(RangeSet, MergesOverlappingAndTouchingRanges)
     s.Add(30, 40);
     s.Add(50, 60);
     ASSERT_EQ(s.Count(), 3u);
-    s.Add(20, 30);   // touches both neighbours
+    s.Add(20, 30);  // touches both neighbours
     ASSERT_EQ(s.Count(), 2u);
     EXPECT_EQ(s.At(0).ullBegin, 10u);
     EXPECT_EQ(s.At(0).ullEnd, 40u);
-    s.Add(5, 55);    // swallows everything up to the last
+    s.Add(5, 55);  // swallows everything up to the last
     ASSERT_EQ(s.Count(), 1u);
     EXPECT_EQ(s.At(0).ullBegin, 5u);
     EXPECT_EQ(s.At(0).ullEnd, 60u);
-    s.Add(70, 70);   // empty
+    s.Add(70, 70);  // empty
     EXPECT_EQ(s.Count(), 1u);
     EXPECT_EQ(s.Bytes(), 55u);
 }
@@ -86,7 +92,7 @@ TEST(PartScheduler, EachConnectionGetsItsOwnPartThenStealsHalfOfTheLargest)
     CRangeSet missing;
     missing.Add(0, 64 * MiB);
     CPartScheduler p;
-    ASSERT_TRUE(p.Plan(missing, 4, 4 * MiB));   // four parts of 16 MiB
+    ASSERT_TRUE(p.Plan(missing, 4, 4 * MiB));  // four parts of 16 MiB
     int parts[4];
     for (int w = 0; w < 4; ++w) {
         parts[w] = p.Acquire(w);
@@ -121,7 +127,7 @@ TEST(PartScheduler, NoStealBelowTwiceTheMinimumAndReleasedPartsComeFirst)
     CRangeSet missing;
     missing.Add(0, 14 * MiB);
     CPartScheduler p;
-    ASSERT_TRUE(p.Plan(missing, 2, 4 * MiB));   // 7 MiB each
+    ASSERT_TRUE(p.Plan(missing, 2, 4 * MiB));  // 7 MiB each
     int a = p.Acquire(0);
     int b = p.Acquire(1);
     p.Advance(a, (DWORD)(7 * MiB));
@@ -145,6 +151,13 @@ CWorkRecord* SampleRecord()
     lstrcpynA(r->szLastModified, "Tue, 14 Nov 2023 22:13:20 GMT", 256);
     r->ranges.Add(0, 10 * MiB);
     r->ranges.Add(50 * MiB, 60 * MiB);
+    r->nMirrors = 2;
+    lstrcpynW(r->aszMirrors[0], L"http://mirror-b.example/xp.vex", DL_MAX_URL + 1);
+    lstrcpynW(r->aszMirrors[1], L"https://mirror-c.example/x", DL_MAX_URL + 1);
+    r->ullExpected = 100 * MiB;
+    r->dwFlags |= CWorkRecord::FLAG_SHA256;
+    for (int i = 0; i < 32; ++i)
+        r->abSha256[i] = (BYTE)(i * 7 + 1);
     return r;
 }
 
@@ -165,9 +178,86 @@ TEST(WorkRecord, RoundTrip)
     ASSERT_EQ(back->ranges.Count(), 2u);
     EXPECT_EQ(back->ranges.At(1).ullBegin, 50 * MiB);
     EXPECT_EQ(back->ranges.At(1).ullEnd, 60 * MiB);
+    ASSERT_EQ(back->nMirrors, 2);
+    EXPECT_STREQ(back->aszMirrors[1], r->aszMirrors[1]);
+    EXPECT_EQ(back->ullExpected, r->ullExpected);
+    EXPECT_EQ(memcmp(back->abSha256, r->abSha256, 32), 0);
     free(p);
     delete back;
     delete r;
+}
+
+// A record of the first format (one address, nothing after the ranges) is still read; one
+// that claims the first format but carries more is refused.
+TEST(WorkRecord, FirstFormatIsRead)
+{
+    CWorkRecord* r = SampleRecord();
+    r->nMirrors = 0;
+    BYTE* p = NULL;
+    DWORD cb = 0;
+    ASSERT_TRUE(r->Serialize(&p, &cb));
+    DWORD cbV1 = cb - (4 + 8 + 32);  // without the mirror count, expected size and digest
+    DWORD dwVersion = 1;
+    memcpy(p + 4, &dwVersion, 4);
+    memcpy(p + 8, &cbV1, 4);
+    DWORD crc = (DWORD)crc32(0L, p, cbV1 - 4);
+    memcpy(p + cbV1 - 4, &crc, 4);
+    CWorkRecord* back = new CWorkRecord();
+    ASSERT_EQ(back->Parse(p, cbV1), DLE_OK);
+    EXPECT_STREQ(back->szUrl, r->szUrl);
+    EXPECT_EQ(back->ranges.Count(), 2u);
+    EXPECT_EQ(back->nMirrors, 0);
+    EXPECT_EQ(back->ullExpected, 0u);
+    free(p);
+    delete back;
+    delete r;
+}
+
+// Connections spread over mirrors by their measured speed; a mirror that refused one more
+// connection is held to those it serves; one that fails without a byte while another
+// delivers is dropped after a minute.
+TEST(MirrorSet, PicksByLoadCapsAndDropsDeadMirrors)
+{
+    CMirrorSet* s = new CMirrorSet();
+    ASSERT_EQ(s->Add(L"http://a.example/f"), 0);
+    ASSERT_EQ(s->Add(L"http://b.example/f"), 1);
+    EXPECT_EQ(s->Add(L"http://a.example/f"), 0) << "a repeated address";
+    EXPECT_EQ(s->Add(L"ftp://c.example/f"), -2);
+    DWORD now = 100000;
+    // Unmeasured mirrors take connections in turn.
+    int a = s->Pick(-1, now);
+    s->Attach(a);
+    int b = s->Pick(-1, now);
+    EXPECT_NE(a, b);
+    s->Attach(b);
+    // Mirror 0 delivers three times as fast: it takes the next two connections.
+    s->OnBytes(0, 3 * 1024 * 1024, now);
+    s->OnBytes(1, 1024 * 1024, now);
+    s->Sample(1000, now);
+    s->Attach(s->Pick(-1, now));
+    EXPECT_EQ(s->At(0).nConns, 2);
+    EXPECT_EQ(s->Pick(-1, now), 0);
+    // Mirror 0 refuses a third connection: it is full at two.
+    s->Attach(0);
+    s->OnFull(0);
+    s->Detach(0);
+    EXPECT_EQ(s->At(0).nCap, 2);
+    EXPECT_EQ(s->Pick(-1, now), 1);
+    EXPECT_EQ(s->Capacity(), 0) << "mirror 1 is not known to be limited";
+    // Mirror 1 fails from now on while mirror 0 delivers.
+    s->OnFault(1, DLE_CONNECT, now, 0);
+    EXPECT_EQ(s->Pick(-1, now), 1) << "a cooling mirror is still asked when no other takes a connection";
+    s->Detach(1);
+    s->Detach(0);
+    EXPECT_EQ(s->Pick(-1, now), 0) << "a mirror with room wins over a cooling one";
+    for (DWORD t = 1000; t <= 61000; t += 1000) {
+        s->OnBytes(0, 1024 * 1024, now + t);
+        s->Sample(1000, now + t);
+    }
+    EXPECT_EQ(s->At(1).state, DLMirror::DROPPED);
+    EXPECT_EQ(s->LastDropReason(), DLE_CONNECT);
+    EXPECT_EQ(s->Alive(), 1);
+    delete s;
 }
 
 TEST(WorkRecord, EveryFlippedByteAndEveryTruncationIsRefused)
@@ -196,7 +286,7 @@ TEST(WorkRecord, EveryFlippedByteAndEveryTruncationIsRefused)
 TEST(WorkRecord, RangesOutsideTheFileAreRefused)
 {
     CWorkRecord* r = SampleRecord();
-    r->ranges.Add(99 * MiB, 101 * MiB);   // past the total
+    r->ranges.Add(99 * MiB, 101 * MiB);  // past the total
     BYTE* p = NULL;
     DWORD cb = 0;
     ASSERT_TRUE(r->Serialize(&p, &cb));
@@ -227,17 +317,15 @@ TEST(WorkRecord, SaveReplacesTheOldRecordAndLeavesNoTemporaryFile)
     delete r;
 }
 
-LONG ParseHead(CHttpHead* h, const char* text)
-{
-    return h->Parse(text, (DWORD)strlen(text));
-}
+LONG ParseHead(CHttpHead* h, const char* text) { return h->Parse(text, (DWORD)strlen(text)); }
 
 TEST(HttpHead, PartialContent)
 {
     CHttpHead h;
     ASSERT_EQ(ParseHead(&h, "HTTP/1.1 206 Partial Content\r\nContent-Length: 100\r\n"
                             "content-range: bytes 100-199/1000\r\nETag: \"x\"\r\n"
-                            "Last-Modified: Tue, 14 Nov 2023 22:13:20 GMT\r\n\r\n"), DLE_OK);
+                            "Last-Modified: Tue, 14 Nov 2023 22:13:20 GMT\r\n\r\n"),
+              DLE_OK);
     EXPECT_EQ(h.nStatus, 206);
     EXPECT_EQ(h.llContentLength, 100);
     EXPECT_TRUE(h.bHasRange);
@@ -334,6 +422,92 @@ TEST(Url, RedirectTargets)
     EXPECT_STREQ(out.Target(), "/dir/file.bin?q=2");
     EXPECT_EQ(base.Resolve("", &out), DLE_REDIRECTS);
     EXPECT_EQ(base.Resolve("ftp://x/", &out), DLE_REDIRECTS);
+}
+
+// ---- the volume that holds a download (no FAT volume exists under Wine: the file-system
+// name is what GetVolumeInformationW answers, replaced here) ----
+
+const WCHAR* g_pszFakeFileSystem = L"NTFS";
+DWORD g_dwFakeFlags = FILE_SUPPORTS_SPARSE_FILES;
+WCHAR g_szAskedRoot[MAX_PATH + 1];
+
+BOOL WINAPI FakeVolumeInformation(LPCWSTR pszRoot, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD pdwFlags, LPWSTR pszFs,
+                                  DWORD cchFs)
+{
+    lstrcpynW(g_szAskedRoot, pszRoot, MAX_PATH + 1);
+    *pdwFlags = g_dwFakeFlags;
+    lstrcpynW(pszFs, g_pszFakeFileSystem, (int)cchFs);
+    return TRUE;
+}
+
+class VolumeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pfnOld = g_pfnDLGetVolumeInformationW;
+        g_pfnDLGetVolumeInformationW = FakeVolumeInformation;
+        g_szAskedRoot[0] = L'\0';
+        // A target in folders that do not exist yet: the volume is still asked.
+        WCHAR szTemp[MAX_PATH + 1];
+        ::GetTempPathW(MAX_PATH + 1, szTemp);
+        _snwprintf(m_szPath, MAX_PATH, L"%lskv-volume-%lu\\not\\yet\\image.vex", szTemp, ::GetCurrentProcessId());
+        m_szPath[MAX_PATH] = L'\0';
+    }
+    void TearDown() override { g_pfnDLGetVolumeInformationW = m_pfnOld; }
+
+    BOOL(WINAPI* m_pfnOld)(LPCWSTR, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPWSTR, DWORD);
+    WCHAR m_szPath[MAX_PATH + 1];
+};
+
+TEST_F(VolumeTest, FatRefusesFourGibibytesAtOnceAndTakesOneByteLess)
+{
+    const ULONGLONG k4G = 4ull * 1024 * MiB;
+    for (const WCHAR* fs : { L"FAT32", L"FAT", L"fat16" }) {
+        g_pszFakeFileSystem = fs;
+        EXPECT_EQ(CheckVolumeFor(m_szPath, k4G, 0), DLE_FILE_TOO_LARGE);
+        EXPECT_EQ(CheckVolumeFor(m_szPath, k4G - 1, 0), DLE_OK);
+    }
+    // The volume's root was asked, although the target's folders do not exist.
+    EXPECT_EQ(lstrlenW(g_szAskedRoot), 3);
+    EXPECT_EQ(g_szAskedRoot[1], L':');
+    g_pszFakeFileSystem = L"NTFS";
+    EXPECT_EQ(CheckVolumeFor(m_szPath, 64 * k4G, 0), DLE_OK);
+    g_pszFakeFileSystem = L"exFAT";
+    EXPECT_EQ(CheckVolumeFor(m_szPath, 64 * k4G, 0), DLE_OK);
+}
+
+TEST_F(VolumeTest, FreeSpaceOfAFolderNotYetMade)
+{
+    g_pszFakeFileSystem = L"NTFS";
+    DLVolumeFacts facts;
+    ASSERT_TRUE(GetVolumeFacts(m_szPath, &facts));
+    ASSERT_NE(facts.ullFree, ~0ull) << "free space not read for a folder that does not exist";
+    EXPECT_EQ(CheckVolumeFor(m_szPath, facts.ullFree + 1, facts.ullFree + 1), DLE_DISK_FULL);
+    EXPECT_EQ(CheckVolumeFor(m_szPath, facts.ullFree / 2, facts.ullFree / 2), DLE_OK);
+}
+
+TEST_F(VolumeTest, WithoutSparseFilesPartsStayNearTheFront)
+{
+    // Where files are sparse, one part per connection; elsewhere small pieces handed out
+    // front first, so the furthest write is a few pieces past the written front.
+    EXPECT_EQ(PartsToPlan(4096 * MiB, 8, TRUE, 4 * MiB), 8u);
+    UINT n = PartsToPlan(4096 * MiB, 8, FALSE, 4 * MiB);
+    EXPECT_GE(n, 200u);
+    EXPECT_LE(n, (UINT)CPartScheduler::MAX_PARTS - 16);
+
+    CRangeSet missing;
+    missing.Add(0, 4096 * MiB);
+    CPartScheduler parts;
+    ASSERT_TRUE(parts.Plan(missing, n, 4 * MiB));
+    ULONGLONG furthest = 0;
+    for (int w = 0; w < 8; ++w) {
+        int i = parts.Acquire(w);
+        ASSERT_GE(i, 0);
+        if (parts.Part(i).ullPos > furthest)
+            furthest = parts.Part(i).ullPos;
+    }
+    EXPECT_LE(furthest, 8 * 32 * MiB) << "a connection starts far beyond the front";
 }
 
 }  // namespace

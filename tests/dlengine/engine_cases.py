@@ -211,10 +211,13 @@ def not_found():
 
 
 def bad_host():
-    """A host that does not resolve ends failed, never 11."""
+    """A host that does not resolve is retried for the patience window (here 3 s, from the
+    environment), then ends failed, never 11."""
     with Case("badhost") as c:
         win, host = c.target()
-        run = dlget("http://kv-no-such-host.invalid/f", win, timeout=90)
+        t0 = time.monotonic()
+        run = dlget("http://kv-no-such-host.invalid/f", win, timeout=90, env={"DLENGINE_PATIENCE_MS": "3000"})
+        assert time.monotonic() - t0 >= 3, "a failed name lookup was not retried"
         assert_failed(run, host, dltest.DLE_HOST_NOT_FOUND)
         assert os.listdir(c.wd.host) == []
 
@@ -301,8 +304,10 @@ def disk_full():
         c.srv.add("f", data)
         small = dltest.Drive("q", 8)
         try:
-            run = dlget(c.srv.url("f"), small.win_path("dl\\f.bin"))
-            assert_failed(run, small.host_path("dl\\f.bin"), dltest.DLE_DISK_FULL)
+            run = dlget(c.srv.url("f"), small.win_path("dl\\new\\f.bin"))
+            assert_failed(run, small.host_path("dl\\new\\f.bin"), dltest.DLE_DISK_FULL)
+            # Refused from the volume's free space although the folder did not exist yet.
+            assert all(int(l.split()[2]) == 0 for l in run.lines() if l.startswith("PROGRESS ")), run.lines()[-4:]
         finally:
             small.remove()
 
@@ -412,9 +417,127 @@ def proxy():
             subprocess.run(reg + ["delete", key, "/v", "DefaultConnectionSettings", "/f"], **quiet)
 
 
+def received_never_falls(run):
+    got = [r for s, r in ((int(l.split()[1]), int(l.split()[2])) for l in run.lines() if l.startswith("PROGRESS "))]
+    assert all(b >= a for a, b in zip(got, got[1:])), "the download started over: %s" % got
+
+
+def odd_answers():
+    """Answers that must not be trusted, each while the others go on: a Content-Range shorter
+    than the Content-Length (zeros after it), a 403 and a 200 to part requests after the first,
+    and close-delimited ranges cut short. Each ends finished with the source bytes, never
+    with zeros, a failed task or a restart from byte 0."""
+    with Case("odd") as c:
+        data = pattern(20 * MiB, seed=21)
+        c.srv.add("lie", data, range_lie_count=3)
+        c.srv.add("refused", data, fail_skip=1, fail_status=403, fail_count=3)
+        c.srv.add("full", data, fail_skip=1, full_count=2)
+        c.srv.add("cut", data, length=False, drop_after=1536 * 1024, drop_count=4)
+        for name in ("lie", "refused", "full", "cut"):
+            win, host = c.target(name + ".bin")
+            run = dlget(c.srv.url(name), win)
+            assert_finished(run, host, data)
+            received_never_falls(run)
+        b = c.srv.behaviour
+        assert b["lie"].range_lie_count == 0 and b["refused"].fail_count == 0 and b["full"].full_count == 0
+        assert b["cut"].drop_count == 0
+        assert c.srv.sent("full") <= 2 * len(data), "a 200 to a part restarted the file"
+
+
+def captive_portal():
+    """A resumed download meets a captive portal (200 and a 52-byte page to every range
+    request), then a 416 without Content-Range: neither finishes with the page nor throws
+    away what was on disk; once the portal is gone the rest comes, not the whole file."""
+    with Case("portal") as c:
+        data = pattern(16 * MiB, seed=22)
+        c.srv.add("f", data, rate=3 * MiB)
+        win, host = c.target()
+        got = stopped_at(dlget("--stop-after", 5 * MiB, c.srv.url("f"), win))
+        c.srv.behaviour["f"].portal = True
+        c.srv.behaviour["f"].rate = None
+        run = dlget("--timeout", "6", c.srv.url("f"), win)
+        assert run.rc == 3, (run.rc, run.lines()[-5:])
+        assert FINISHED not in run.statuses() and not os.path.exists(host), "finished with the portal's page"
+        assert any(s == 200 for _, _, s in c.srv.requests), "the portal never answered"
+        rec = Record.load(host + ".dl.cfg")
+        assert rec.total == len(data) and rec.claimed() >= got, (rec.total, rec.claimed(), got)
+        check_claims(rec, host + ".dl", data)
+        c.srv.behaviour["f"].portal = False
+        c.srv.behaviour["f"].bare_416_count = 2
+        c.srv.reset_counts()
+        run = dlget(c.srv.url("f"), win)
+        assert_finished(run, host, data)
+        assert [s for _, _, s in c.srv.requests][:2] == [416, 416], c.srv.requests[:3]
+        again = dltest.asked_again(c.srv, "f", rec.ranges)
+        assert not again, "asked again after the portal from %s, inside the claimed %s" % (again, rec.ranges)
+
+
+def expiring_redirect():
+    """Every address the redirect hands out serves three requests, then answers 403: each
+    connection goes back to the address it was given and carries on."""
+    with Case("expiring") as c:
+        data = pattern(24 * MiB, seed=23)
+        c.srv.add("f", data, rate=4 * MiB)
+        c.srv.sign("signed", "f", 3)
+        win, host = c.target()
+        run = dlget(c.srv.url("signed"), win)
+        assert_finished(run, host, data)
+        assert c.srv.refused_tokens >= 1, "no address expired during the download"
+        assert c.srv.sent("f") <= len(data) * 1.25
+
+
+def stop_prompt():
+    """DLStopTask and DLUninitDownloadEngine return within 2 s: against a server that reads
+    the request and never answers, and while the system's proxy script is fetched from it."""
+    key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections"
+    with Case("stopprompt") as c:
+        c.srv.add("f", pattern(1 * MiB, seed=24), hang=True)
+        c.srv.add("proxy.pac", b"function FindProxyForURL(u, h) { return 'DIRECT'; }", hang=True)
+
+        def prompt(label):
+            t0 = time.monotonic()
+            run = dlget("--stop-at-ms", "1200", c.srv.url("f"), c.target(label + ".bin")[0], timeout=60)
+            took = time.monotonic() - t0
+            lines = dict(l.split(" ", 1) for l in run.lines() if l.split(" ", 1)[0] in ("STOPTIME", "UNINITTIME"))
+            assert run.rc == 4 and "STOPTIME" in lines and "UNINITTIME" in lines, (run.rc, run.lines()[-5:])
+            stop_ms, uninit_ms = int(lines["STOPTIME"]), int(lines["UNINITTIME"])
+            print("%s: stop %d ms, shut-down %d ms, whole run %.1f s" % (label, stop_ms, uninit_ms, took))
+            assert stop_ms <= 2000 and uninit_ms <= 2000, (label, stop_ms, uninit_ms)
+
+        prompt("hang")
+        # The settings blob with "use an automatic configuration script" and its address.
+        script = c.srv.url("proxy.pac").encode()
+        blob = struct.pack("<III", 0x46, 0, 5) + struct.pack("<II", 0, 0) + struct.pack("<I", len(script)) + script
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        reg = [dltest.WINE_RUN, "reg"]
+        subprocess.run(reg + ["add", key, "/v", "DefaultConnectionSettings", "/t", "REG_BINARY", "/d", blob.hex(), "/f"],
+                       check=True, **quiet)
+        try:
+            prompt("script")
+        finally:
+            subprocess.run(reg + ["delete", key, "/v", "DefaultConnectionSettings", "/f"], **quiet)
+
+
+def slow_drip():
+    """One connection drips a byte every 2 s after its first 256 KiB (an I/O time-out never
+    fires): it is recycled and its part fetched again, and the download does not wait on it."""
+    with Case("drip") as c:
+        data = pattern(12 * MiB, seed=25)
+        c.srv.add("f", data, drip_after=256 * 1024, drip_count=1)
+        win, host = c.target()
+        t0 = time.monotonic()
+        run = dlget(c.srv.url("f"), win, timeout=60)
+        took = time.monotonic() - t0
+        assert_finished(run, host, data)
+        assert c.srv.behaviour["f"].drip_count == 0
+        print("drip: finished in %.1f s" % took)
+        assert took <= 30, "the dripping connection held the download for %.1f s" % took
+
+
 CASES = {f.__name__: f for f in (plain, nginx, stop_resume, kill_resume, drops, stall, server_errors, not_found,
                                   bad_host, ranges_ignored, validators_changed, no_length, redirect,
-                                  disk_full, corrupt_record, pause_continue, proxy)}
+                                  disk_full, corrupt_record, pause_continue, proxy, odd_answers, captive_portal,
+                                  expiring_redirect, stop_prompt, slow_drip)}
 
 if __name__ == "__main__":
     dltest.main(CASES)
