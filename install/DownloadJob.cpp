@@ -223,9 +223,12 @@ BOOL CMainDlg::PollTaskEnd(const DL_TASK_INFO& info)
 void CMainDlg::ShowPollDetail(const DL_TASK_INFO& info)
 {
     WCHAR szLine[PROGRESS_TEXT_CCH];
-    if (info.lStatus == DL_STATUS_RETRYING)
+    if (info.lStatus == DL_STATUS_RETRYING) {
         FormatReconnectingLine(szLine, ARRAYSIZE(szLine));
-    else
+        // Nothing arrives while reconnecting: the last speed would claim progress that is not there.
+        m_wndSpeed.SetText(L"下载速度0kb/s。");
+        m_lLastSpeed = 0;
+    } else
         FormatProgressLine(szLine, ARRAYSIZE(szLine), info.ullReceived, info.ullTotal, m_lLastSpeed);
     m_wndDetail.SetText(szLine);
     // The tip tells the progress while the window is hidden.

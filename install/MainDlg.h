@@ -161,6 +161,8 @@ private:
     BOOL StartHeldCheck();
     // One poll of a running task; TRUE when the completion ran or a failure was shown.
     BOOL PollTaskEnd(const DL_TASK_INFO& info);
+    // The detail line and the tray tip of a poll; while the engine reconnects, the reconnecting
+    // line and a speed of 0.
     void ShowPollDetail(const DL_TASK_INFO& info);
     void FormatAndShowVerifying(ULONGLONG ullVerified, ULONGLONG ullTotal);
 };

@@ -112,6 +112,7 @@ TEST_F(DownloadRoad, DetailLineFollowsProgressReconnectingAndVerifying)
         PollDownload(d);
         EXPECT_EQ(szReconnecting, d.m_wndDetail.m_strText);
         EXPECT_EQ(50, d.m_progress.m_nPercent);
+        EXPECT_EQ(L"下载速度0kb/s。", d.m_wndSpeed.m_strText) << "no speed is claimed while reconnecting";
 
         // Bytes again: the progress line comes back.
         engine.lStatus = DL_STATUS_DOWNLOADING;
@@ -120,6 +121,7 @@ TEST_F(DownloadRoad, DetailLineFollowsProgressReconnectingAndVerifying)
         PollDownload(d);
         EXPECT_EQ(L"{&#font=3}{&#color=0x484848}已下载 11.7MB / 15.6MB（75%），剩余时间约 8秒{&#/color}{&#/font}",
                   d.m_wndDetail.m_strText);
+        EXPECT_EQ(L"下载速度500kb/s。", d.m_wndSpeed.m_strText) << "measured over the whole outage";
 
         engine.lStatus = DL_STATUS_VERIFYING;
         engine.ullReceived = engine.ullTotal;
