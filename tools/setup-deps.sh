@@ -26,7 +26,8 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install o
 missing=() missing_i386=()
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
 for p in "${pkgs_i386[@]}"; do installed "$p" || missing_i386+=("$p"); done
-# Once 64-bit Wine is here and 32-bit Wine could not be had, the 64-bit test build is what runs.
+# Once 64-bit Wine is here and 32-bit Wine could not be had, the 64-bit test build is what runs
+# (delete /var/lib/korvane-no-wine32 to try the 32-bit packages again).
 [ ${#missing[@]} -eq 0 ] && { [ ${#missing_i386[@]} -eq 0 ] || [ -e /var/lib/korvane-no-wine32 ]; } && {
   warn_without_i386; exit 0; }
 
