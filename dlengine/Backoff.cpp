@@ -21,13 +21,13 @@ DWORD Jitter(DWORD dwMs)
     return dwMs - spread / 2 + NextRandom() % (spread + 1);
 }
 
-DWORD JitteredBackoffMs(int nFaults, DWORD dwAtLeastMs)
+DWORD JitteredBackoffMs(int nFaults, DWORD dwAtLeastMs, DWORD dwFirstMs, DWORD dwMaxMs)
 {
-    DWORD ms = RETRY_FIRST_MS;
-    for (int i = 1; i < nFaults && ms < RETRY_MAX_MS; ++i)
+    DWORD ms = dwFirstMs;
+    for (int i = 1; i < nFaults && ms < dwMaxMs; ++i)
         ms *= 2;
-    if (ms > RETRY_MAX_MS)
-        ms = RETRY_MAX_MS;
+    if (ms > dwMaxMs)
+        ms = dwMaxMs;
     ms = Jitter(ms);
     return ms > dwAtLeastMs ? ms : dwAtLeastMs;
 }

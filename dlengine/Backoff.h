@@ -12,7 +12,8 @@ const DWORD RETRY_MAX_MS = 15000;
 // dwMs spread by a random quarter either way.
 DWORD Jitter(DWORD dwMs);
 
-// The wait before try number nFaults + 1 (nFaults >= 1), at least dwAtLeastMs (a server's Retry-After).
-DWORD JitteredBackoffMs(int nFaults, DWORD dwAtLeastMs);
+// The wait before try number nFaults + 1 (nFaults >= 1), doubling from dwFirstMs up to dwMaxMs,
+// at least dwAtLeastMs (a server's Retry-After).
+DWORD JitteredBackoffMs(int nFaults, DWORD dwAtLeastMs, DWORD dwFirstMs = RETRY_FIRST_MS, DWORD dwMaxMs = RETRY_MAX_MS);
 
 }  // namespace dl

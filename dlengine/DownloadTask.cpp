@@ -718,7 +718,7 @@ LONG CDownloadTask::Probe(CConnection** ppConn, CHttpHead* pHead, int* pnMirror)
         if (IsMirrorFault(r))
             m_mirrors.Drop(m, r);
         else if (IsRetryable(r))
-            m_mirrors.OnFault(m, r, m_dwLastFault, pHead->dwRetryAfterSec > 30 ? 30000 : pHead->dwRetryAfterSec * 1000);
+            m_mirrors.OnFault(m, r, m_dwLastFault, RetryAfterMs(pHead->dwRetryAfterSec));
         else
             return r;
     }

@@ -1,5 +1,5 @@
 #include "HttpHead.h"
-#include "DLEngineApi.h"
+#include "Internal.h"
 #include <string.h>
 
 void CHttpHead::Reset()
@@ -38,21 +38,6 @@ static void Trim(const char** pp, size_t* pcch)
         --cch;
     *pp = p;
     *pcch = cch;
-}
-
-// Decimal digits only, no sign, no overflow. FALSE otherwise.
-static BOOL ParseUnsigned(const char* p, size_t cch, ULONGLONG* pv)
-{
-    if (cch == 0 || cch > 19)
-        return FALSE;
-    ULONGLONG v = 0;
-    for (size_t i = 0; i < cch; ++i) {
-        if (p[i] < '0' || p[i] > '9')
-            return FALSE;
-        v = v * 10 + (ULONGLONG)(p[i] - '0');
-    }
-    *pv = v;
-    return TRUE;
 }
 
 // The next item of a comma-separated header value list from *pi on, trimmed (it may be
@@ -110,7 +95,7 @@ LONG CHttpHead::ParseContentRange(const char* p, size_t cch)
     ULONGLONG t = 0;
     if (cchTotal == 1 && total[0] == '*')
         llRangeTotal = -1;
-    else if (ParseUnsigned(total, cchTotal, &t) && t <= 0x7FFFFFFFFFFFFFFFull)
+    else if (dl::ParseDecimal(total, cchTotal, &t) && t <= 0x7FFFFFFFFFFFFFFFull)
         llRangeTotal = (LONGLONG)t;
     else
         return DLE_PROTOCOL;
@@ -122,7 +107,7 @@ LONG CHttpHead::ParseContentRange(const char* p, size_t cch)
     if (dash == NULL)
         return DLE_PROTOCOL;
     ULONGLONG a = 0, b = 0;
-    if (!ParseUnsigned(p, (size_t)(dash - p), &a) || !ParseUnsigned(dash + 1, cchSpec - (size_t)(dash - p) - 1, &b) ||
+    if (!dl::ParseDecimal(p, (size_t)(dash - p), &a) || !dl::ParseDecimal(dash + 1, cchSpec - (size_t)(dash - p) - 1, &b) ||
         b < a)
         return DLE_PROTOCOL;
     if (llRangeTotal >= 0 && b >= (ULONGLONG)llRangeTotal)
@@ -138,7 +123,7 @@ LONG CHttpHead::ApplyField(const char* pName, size_t cchName, const char* v, siz
     Trim(&v, &cchV);
     if (EqualsNoCase(pName, cchName, "Content-Length")) {
         ULONGLONG n = 0;
-        if (!ParseUnsigned(v, cchV, &n) || n > 0x7FFFFFFFFFFFFFFFull)
+        if (!dl::ParseDecimal(v, cchV, &n) || n > 0x7FFFFFFFFFFFFFFFull)
             return DLE_PROTOCOL;
         // Two different lengths make the framing ambiguous.
         if (llContentLength >= 0 && (ULONGLONG)llContentLength != n)
@@ -170,7 +155,7 @@ LONG CHttpHead::ApplyField(const char* pName, size_t cchName, const char* v, siz
         CopyValue(szLocation, sizeof(szLocation), v, cchV);
     } else if (EqualsNoCase(pName, cchName, "Retry-After")) {
         ULONGLONG s = 0;
-        if (ParseUnsigned(v, cchV, &s))
+        if (dl::ParseDecimal(v, cchV, &s))
             dwRetryAfterSec = s > 3600 ? 3600 : (DWORD)s;
     } else if (EqualsNoCase(pName, cchName, "Content-Encoding")) {
         if (cchV != 0 && !EqualsNoCase(v, cchV, "identity"))

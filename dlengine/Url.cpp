@@ -1,5 +1,5 @@
 #include "Url.h"
-#include "DLEngineApi.h"
+#include "Internal.h"
 #include <string.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -130,15 +130,8 @@ static LONG SplitAuthority(const char* p, size_t cchAuth, const char** pHost, si
 // Decimal 1 to 65535, at most five digits.
 static BOOL ParsePort(const char* p, size_t cch, WORD* pwPort)
 {
-    if (cch > 5)
-        return FALSE;
-    DWORD v = 0;
-    for (size_t i = 0; i < cch; ++i) {
-        if (p[i] < '0' || p[i] > '9')
-            return FALSE;
-        v = v * 10 + (DWORD)(p[i] - '0');
-    }
-    if (v == 0 || v > 65535)
+    ULONGLONG v = 0;
+    if (cch > 5 || !dl::ParseDecimal(p, cch, &v) || v == 0 || v > 65535)
         return FALSE;
     *pwPort = (WORD)v;
     return TRUE;

@@ -17,7 +17,7 @@ def main():
         served = ie.Served(env, {"stash.bin": (4 * MiB, 61)})
         data = served.files["stash.bin"]
         urls = [served.url("a.img"), served.url("b.img"), served.url("c.img")]
-        env.serve_catalogue(urls, urls, keys={"WINXP": {"size": str(len(data)), "sha256": ie.sha256_hex(data)}})
+        env.serve_catalogue(urls, urls, keys=ie.xp_checked_by(data))
         env.clear_temp()
         proc, xid = ie.start_installer(env, extra_env={"DLENGINE_PATIENCE_MS": "15000"})
         before = set(env.windows_of(proc))

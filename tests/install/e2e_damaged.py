@@ -21,7 +21,7 @@ def main():
         with open(image, "wb") as f:
             f.write(damaged)
         urls = [served.url("xp.img")]
-        env.serve_catalogue(urls, urls, keys={"WINXP": {"size": str(len(data)), "sha256": ie.sha256_hex(data)}})
+        env.serve_catalogue(urls, urls, keys=ie.xp_checked_by(data))
         env.clear_temp()
         proc, xid = ie.start_installer(env)
         ie.press_install(env, xid, "damaged_status_lines.png")

@@ -18,7 +18,7 @@ def main():
         urls = ["http://127.0.0.1:%d/xp.img" % ie.closed_port(), served.url("gone.img"),
                 "http://kv-no-such-host.invalid/xp.img", served.url("xp.img")]
         env.serve_catalogue(urls, [served.url("xp.img")],
-                            keys={"WINXP": {"size": str(len(data)), "sha256": ie.sha256_hex(data)}})
+                            keys=ie.xp_checked_by(data))
         env.clear_temp()
         proc, xid = ie.start_installer(env, extra_env={"DLENGINE_PATIENCE_MS": "20000"})
         anim = ie.press_install(env, xid, "mirrors_status_lines.png")

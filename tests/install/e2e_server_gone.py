@@ -15,7 +15,7 @@ def main():
         served = ie.Served(env, {"xp.img": (8 * MiB, 71)}, limit_rate="100k")
         data = served.files["xp.img"]
         urls = [served.url("xp.img")]
-        env.serve_catalogue(urls, urls, keys={"WINXP": {"size": str(len(data)), "sha256": ie.sha256_hex(data)}})
+        env.serve_catalogue(urls, urls, keys=ie.xp_checked_by(data))
         env.clear_temp()
         proc, xid = ie.start_installer(env, extra_env={"DLENGINE_PATIENCE_MS": "120000"})
         ie.press_install(env, xid, "server_gone_status_lines.png")
