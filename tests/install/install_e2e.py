@@ -239,30 +239,41 @@ def window_origin(env, xid):
 INSTALL_DATE_KEY = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
 
 
-def _reg(env, *args):
-    r = subprocess.run([os.path.join(env.build_dir, "wine-run.sh"), "reg"] + list(args),
-                       env=env.wine_environ(), capture_output=True, text=True, timeout=120)
-    return r.returncode, r.stdout
+# Once in CI a whole-key query ended with 1 right after an add had succeeded, with no
+# concurrent writer of the key; it did not come back here in hundreds of runs. Calls that
+# may be repeated are, each failure logged with what Wine and reg printed.
+REG_ATTEMPTS = 3
+
+
+def _reg(env, *args, attempts=1):
+    """Runs Wine's reg.exe in the test prefix: (exit code, stdout, stderr) of the last try."""
+    for attempt in range(1, attempts + 1):
+        r = subprocess.run([os.path.join(env.build_dir, "wine-run.sh"), "reg"] + list(args),
+                           env=env.wine_environ(), capture_output=True, text=True, timeout=120)
+        if r.returncode == 0 or attempt == attempts:
+            return r.returncode, r.stdout, r.stderr
+        kvtest.log("reg %s ended with %d (try %d of %d): %r %r"
+                   % (args[0], r.returncode, attempt, attempts, r.stdout.strip(), r.stderr.strip()))
 
 
 def write_install_date(env, seconds):
     """Sets HKLM InstallDate (or removes it with None) in the test prefix, and checks that
     the registry now holds exactly that."""
     if seconds is None:
-        rc, _ = _reg(env, "delete", INSTALL_DATE_KEY, "/v", "InstallDate", "/f")
         # reg delete fails when the value is missing already: what counts is the outcome.
+        _reg(env, "delete", INSTALL_DATE_KEY, "/v", "InstallDate", "/f")
     else:
-        rc, _ = _reg(env, "add", INSTALL_DATE_KEY, "/v", "InstallDate", "/t", "REG_DWORD",
-                     "/d", str(seconds), "/f")
-        assert rc == 0, "reg add InstallDate ended with %d" % rc
+        rc, out, err = _reg(env, "add", INSTALL_DATE_KEY, "/v", "InstallDate", "/t", "REG_DWORD",
+                            "/d", str(seconds), "/f", attempts=REG_ATTEMPTS)
+        assert rc == 0, "reg add InstallDate ended with %d: %r %r" % (rc, out, err)
     got = read_install_date(env)
     assert got == seconds, "InstallDate is %r after writing %r" % (got, seconds)
 
 
 def read_install_date(env):
     """The InstallDate value (seconds), or None when the registry holds none."""
-    rc, out = _reg(env, "query", INSTALL_DATE_KEY)
-    assert rc == 0, "reg query of the CurrentVersion key ended with %d" % rc
+    rc, out, err = _reg(env, "query", INSTALL_DATE_KEY, attempts=REG_ATTEMPTS)
+    assert rc == 0, "reg query of the CurrentVersion key ended with %d: %r %r" % (rc, out[-500:], err)
     for line in out.splitlines():
         parts = line.split()
         if len(parts) >= 3 and parts[0] == "InstallDate" and parts[1] == "REG_DWORD":
