@@ -23,6 +23,13 @@ fi
 # The session's first Wine program starts Wine's own services, which outlive it and keep
 # its output open: start them here, so no test's output pipe is held until the end.
 timeout 120 "$KV_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+# Wine closes its desktop about a second after the last program using it ends, and a
+# program started meanwhile may find it half closed; tests start programs back to back.
+# A hidden window of a session-long program keeps the desktop in use (ended by -k below).
+anchor=$build/tests/support/kv_desktop_anchor.exe
+if [ -f "$anchor" ]; then
+  setsid "$KV_WINE" "$anchor" </dev/null >/dev/null 2>&1 &
+fi
 cleanup() {
   "$KV_WINESERVER" -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null

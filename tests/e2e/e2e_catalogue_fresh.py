@@ -11,12 +11,11 @@ INSTALL_BUTTON = (332 + 92, 380 + 38)   # install button centre, window coordina
 
 def install_once(env, drive, label):
     proc = env.start(env.korvane_exe())
-    xid = env.find_window("Vantoir", timeout=60)
-    assert xid is not None, "%s: no main window" % label
+    xid = env.main_window(proc, what="%s: the main window" % label)
     env.click_button(xid, *INSTALL_BUTTON)
     env.park_pointer()
     log = os.path.join(drive, "ghofile", "restore.log")
-    env.wait_for(lambda: os.path.exists(log), 120, interval=0.5, what="%s: the hand-off" % label)
+    env.wait_for(lambda: os.path.exists(log), 120, interval=0.5, what="%s: the hand-off" % label, about=proc)
     env.stop(proc)
     return os.path.join(drive, "ghofile", "xp.vex")
 
@@ -29,7 +28,7 @@ def main():
         drive = env.map_drive("d", size_mb=2048)
         port = env.catalogue_port()
         base = "http://127.0.0.1:%d/" % port
-        root = env.serve_catalogue([base + "first.img"], [base + "w7.img"])
+        root = env.serve_catalogue([base + "first.img"], [base + "w7.img"], access_log=True)
         images = {}
         for name, seed in (("first.img", 1), ("second.img", 2)):
             data = bytes((i * (seed * 29 + 7) + (i >> 9)) & 0xFF for i in range(300000))

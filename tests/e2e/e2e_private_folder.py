@@ -26,7 +26,7 @@ def loaded_from(output, name):
 def one_run(env, mark, cwd_win):
     proc = env.start(env.korvane_exe(), cwd_win=cwd_win,
                      extra_env={"WINEDEBUG": "+loaddll", "WINEDLLOVERRIDES": "winhttp=n,b;" + kvtest.wine_env.OVERRIDES})
-    assert env.find_window("Vantoir", timeout=120) is not None, "no main window"
+    env.main_window(proc, timeout=120)
     folders = env.private_folders()
     assert len(folders) == 1, "private folders: %s" % folders
     inside = sorted(os.listdir(os.path.join(env.temp_dir_host(), folders[0])))

@@ -106,8 +106,7 @@ def real_main_window_moved():
     with kvtest.Env() as env:
         env.serve_catalogue(["http://127.0.0.1:1/xp.vex"], ["http://127.0.0.1:1/w7.vex"])
         first = env.start(env.korvane_exe())
-        xid = env.find_window("Vantoir", timeout=60)
-        assert xid is not None, "the first copy shows no main window"
+        xid = env.main_window(first, what="the first copy's main window")
         x, y, w, h = env.window_geometry(xid)
         env.wait_painted(xid, "single-instance/real-first.png")
         env.drag(xid, 600, 150, 400, 50)         # the banner: no element takes the press

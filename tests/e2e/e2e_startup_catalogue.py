@@ -58,8 +58,7 @@ def goes_on(env, xp, win7, extra, label, engine_box):
     env.serve_catalogue(xp, win7, extra)
     proc = env.start(env.korvane_exe())
     if env.carries_engine():
-        xid = env.find_window("Vantoir", timeout=60)
-        assert xid is not None, "%s: no main window" % label
+        env.main_window(proc, what="%s: the main window" % label)
         files = env.temp_files()
         assert files == ["DLEngine.dll", "ZLib1.dll"], "%s: temp holds %s" % (label, files)
     else:

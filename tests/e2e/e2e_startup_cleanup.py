@@ -19,7 +19,7 @@ def main():
 
         env.serve_catalogue(["http://127.0.0.1:1/xp.vex"], ["http://127.0.0.1:1/w7.vex"])
         proc = env.start(env.korvane_exe(), cwd_win="C:\\kvtest\\cwd")
-        assert env.find_window("Vantoir", timeout=60) is not None, "no main window"
+        env.main_window(proc)
         assert env.temp_files() == ["DLEngine.dll", "ZLib1.dll"], "temp holds %s" % env.temp_files()
 
         rc = env.exit_via_tray(proc)

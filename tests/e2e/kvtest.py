@@ -10,7 +10,7 @@ a pixel, a log line, a connection) and bounded.
         env.map_drive("d", size_mb=2048)
         env.serve_catalogue(["http://127.0.0.1:%d/xp.img" % port], [])
         proc = env.start(env.korvane_exe())
-        xid = env.find_window("Vantoir")
+        xid = env.main_window(proc)
 
 A script that cannot run in this build calls kvtest.skip(reason): CTest counts it skipped.
 """
@@ -36,6 +36,7 @@ SCREEN_W, SCREEN_H = 1280, 1024  # the test session's Xvfb screen
 # (the main window and the boxes are centred, the notification area is top left).
 PARK_POINT = (SCREEN_W - 6, SCREEN_H - 6)
 TRAY_TITLE = "Wine System Tray"
+MAIN_TITLE = "Vantoir"            # the main dialog's caption
 # What start-up writes into its private folder under %TEMP%: the engine library, its zlib
 # and the catalogue copy.
 PAYLOADS = ("DLEngine.dll", "ZLib1.dll")
@@ -144,6 +145,8 @@ class Env(object):
             mounted = True
         link = os.path.join(self._dosdevices(), letter + ":")
         old = os.readlink(link) if os.path.islink(link) else None
+        if old == host:
+            old = None      # left by a test that was ended before it could unmap
         if os.path.lexists(link):
             os.remove(link)
         os.symlink(host, link)
@@ -473,6 +476,75 @@ class Env(object):
     def window_title(self, xid):
         return self.xdotool("getwindowname", xid).rstrip("\n")
 
+    def _title_or_none(self, xid):
+        # The window may be gone between the search and this question.
+        try:
+            return self.window_title(xid)
+        except AssertionError:
+            return None
+
+    def main_window(self, proc, timeout=60, what="the main window"):
+        """The visible main window of the started program proc (by its pid: a killed earlier
+        copy's window may linger on the display); after timeout seconds raises with what
+        the program shows or did instead (see describe)."""
+        def shown():
+            for xid in self.windows_of(proc):
+                if self._title_or_none(xid) == MAIN_TITLE:
+                    return xid
+            return None
+        return self.wait_for(shown, timeout, what=what, about=proc)
+
+    def describe(self, proc):
+        """What a started program is up to, for a failure message: running or its exit
+        code, its windows, every visible window, the Windows programs running, the drive
+        letters the prefix maps, the requests this test's logging servers saw, a screenshot
+        and the end of its output."""
+        lines = []
+        try:
+            self._describe(proc, lines)
+        except Exception as e:  # the failure being described matters more
+            lines.append("(describing failed: %r)" % e)
+        return "\n".join(lines)
+
+    def _describe(self, proc, lines):
+        rc = proc.poll()
+        lines.append("pid %d %s" % (proc.pid, "still runs" if rc is None else "ended with %s" % rc))
+        mine = []
+        for x in self.windows_of(proc, visible_only=False):
+            t = self._title_or_none(x)
+            if t is not None:
+                mine.append("%d %r%s" % (x, t, "" if self.is_visible(x, t) else " (hidden)"))
+        lines.append("its windows: %s" % (", ".join(mine) or "none"))
+        shown = [(x, self._title_or_none(x)) for x in self.visible_windows()]
+        lines.append("visible windows: %s" % (", ".join("%d %r" % xt for xt in shown) or "none"))
+        lines.append("Windows programs running: %s" % (", ".join(_wine_programs()) or "none"))
+        lines.append("drives: %s" % (", ".join(self._drive_states()) or "none"))
+        for port in sorted(self._access_logs):
+            got = ["%s %s %d" % (e["method"], e["path"], e["status"]) for e in self.access_log_entries(port)]
+            lines.append("requests on port %d: %s" % (port, ", ".join(got) or "none"))
+        try:
+            lines.append("screen: %s" % self.screenshot(os.path.join(self._shots, "failure-%d.png" % proc.pid)))
+        except (AssertionError, subprocess.SubprocessError, OSError) as e:
+            lines.append("no screenshot: %s" % e)
+        if proc in self._procs and not isinstance(proc, _Adopted):
+            lines.append("its output (end):\n" + self.output(proc)[-3000:])
+
+    def _drive_states(self):
+        """"x: -> target (free MiB)" of each drive link in the prefix."""
+        states = []
+        for name in sorted(os.listdir(self._dosdevices())):
+            link = os.path.join(self._dosdevices(), name)
+            if len(name) != 2 or not os.path.islink(link):
+                continue
+            target = os.readlink(link)
+            try:
+                st = os.statvfs(link)
+                free = "%d MiB free" % (st.f_bavail * st.f_frsize >> 20)
+            except OSError as e:
+                free = "unreadable: %s" % e.strerror
+            states.append("%s -> %s (%s)" % (name, target, free))
+        return states
+
     def window_geometry(self, xid):
         out = self.xdotool("getwindowgeometry", "--shell", xid)
         v = dict(l.split("=", 1) for l in out.split() if "=" in l)
@@ -695,15 +767,18 @@ class Env(object):
         return self.wait_exit(proc, timeout)
 
     # ----- waiting --------------------------------------------------------------------
-    def wait_for(self, pred, timeout, interval=0.2, what=None):
-        """Polls pred until it returns a true value (which is returned); raises at timeout."""
+    def wait_for(self, pred, timeout, interval=0.2, what=None, about=None):
+        """Polls pred until it returns a true value (which is returned); raises at timeout,
+        saying what the started program about (by default the one started last) is up to."""
         end = time.time() + timeout
         while True:
             v = pred()
             if v:
                 return v
             if time.time() >= end:
-                raise AssertionError("timed out after %ss waiting for %s" % (timeout, what or pred))
+                about = about or (self._procs[-1] if self._procs else None)
+                raise AssertionError("timed out after %ss waiting for %s%s"
+                                     % (timeout, what or pred, "\n" + self.describe(about) if about else ""))
             time.sleep(interval)
 
 
@@ -790,6 +865,28 @@ def _same_file(a, b):
         return False
     with open(a, "rb") as fa, open(b, "rb") as fb:
         return fa.read() == fb.read()
+
+
+def _wine_programs():
+    """"pid name.exe (CPU seconds)" of each running Windows program and wineserver: which
+    of them is busy when a wait runs out."""
+    found = []
+    tick = os.sysconf("SC_CLK_TCK")
+    for d in sorted(os.listdir("/proc"), key=lambda x: (len(x), x)):
+        if not d.isdigit() or _zombie(int(d)):
+            continue
+        try:
+            with open("/proc/%s/cmdline" % d, "rb") as f:
+                argv = f.read().decode("utf-8", "replace").split("\0")
+            with open("/proc/%s/stat" % d) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        names = [a for a in argv if a.lower().endswith(".exe")] or [a for a in argv[:1] if "wineserver" in a]
+        if names:
+            cpu = (int(fields[11]) + int(fields[12])) / float(tick)
+            found.append("%s %s (%.1f s)" % (d, names[0].replace("\\", "/").rsplit("/", 1)[-1], cpu))
+    return found
 
 
 def _zombie(pid):

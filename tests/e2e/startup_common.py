@@ -17,7 +17,13 @@ def box_window(env, proc, timeout=40):
 
 def box_picture(env, xid, name):
     """Screenshot of the box, once its picture has settled (pointer parked), as
-    (w, h, rgb bytes)."""
+    (w, h, rgb bytes). The pointer first passes over the box's empty lower left corner:
+    a box that opens where an earlier one was closed has been seen to show its close
+    button's hover look with the pointer parked far away (the box drops a hover look only
+    when it sees the pointer move inside it, not when the pointer jumps out).
+    """
+    _, _, w, h = env.window_geometry(xid)
+    env.move_pointer_in(xid, 10, h - 10)
     return env.picture(env.wait_painted(xid, name))
 
 

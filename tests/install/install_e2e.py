@@ -90,16 +90,9 @@ def start_installer(env, extra_env=None):
     """Starts Korvane.exe and returns (proc, xid of its main window, painted)."""
     proc = env.start(env.korvane_exe(), extra_env=extra_env)
     # By pid: a killed earlier copy's window may linger on the display for a while.
-    xid = env.wait_for(lambda: main_window_of(env, proc), 60, what="the main window")
+    xid = env.main_window(proc)
     env.wait_painted(xid, "main_window_first_paint.png")
     return proc, xid
-
-
-def main_window_of(env, proc):
-    for xid in env.windows_of(proc):
-        if env.window_title(xid) == "Vantoir":
-            return xid
-    return None
 
 
 def is_visible(env, xid):

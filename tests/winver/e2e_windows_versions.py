@@ -93,7 +93,7 @@ def one_version(env, served, version):
             del os.environ["WINEDEBUG"]
         else:
             os.environ["WINEDEBUG"] = saved_debug
-    xid = env.wait_for(lambda: ie.main_window_of(env, proc), 60, what="the main window on %s" % version)
+    xid = env.main_window(proc, what="the main window on %s" % version)
     env.wait_for(lambda: ie.is_visible(env, xid), 20, what="the window shown on %s" % version)
     assert env.window_geometry(xid)[2:] == (850, 539), "window size on %s" % version
     choice = ie.shot(env, xid, "winver_%s_choice.png" % version)
