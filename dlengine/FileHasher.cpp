@@ -38,7 +38,8 @@ struct ReadAhead
 {
     volatile LONG lRefs;
     volatile LONG lStop;  // the hashing side takes no more blocks
-    HANDLE hFile;         // owned; the reader thread closes it when it stops reading
+    HANDLE hFile;         // owned; the reader thread closes it when it stops reading, before
+                          // it hands over the last block so that a finished run leaves the file free
     HMODULE hSelf;        // the reader thread's hold on this module
     ULONGLONG ullSize;
     DWORD cbRead;
@@ -68,6 +69,14 @@ void ReleaseReadAhead(ReadAhead* p)
         DestroyReadAhead(p);
 }
 
+void CloseFile(ReadAhead* p)
+{
+    if (p->hFile) {
+        ::CloseHandle(p->hFile);
+        p->hFile = NULL;
+    }
+}
+
 DWORD WINAPI ReaderMain(LPVOID pv)
 {
     ReadAhead* p = (ReadAhead*)pv;
@@ -81,11 +90,14 @@ DWORD WINAPI ReaderMain(LPVOID pv)
         p->acb[i] = cb;
         p->alResult[i] = ReadBlock(p->hFile, p->apData[i], cb, &p->adwError[i]);
         ullLeft -= cb;
+        BOOL bLast = ullLeft == 0 || p->alResult[i] != DLE_OK;
+        if (bLast)
+            CloseFile(p);
         ::SetEvent(p->ahFilled[i]);
-        if (p->alResult[i] != DLE_OK)
+        if (bLast)
             break;
     }
-    ::CloseHandle(p->hFile);
+    CloseFile(p);
     HMODULE hSelf = p->hSelf;
     ReleaseReadAhead(p);
     ::FreeLibraryAndExitThread(hSelf, 0);
@@ -222,7 +234,7 @@ LONG CFileHasher::Run(LPCWSTR pszPath, ULONGLONG ullSize, BOOL bExact, HANDLE hA
 
 LONG CFileHasher::HashWithReader(HANDLE hFile, ULONGLONG ullSize, HANDLE hAbort)
 {
-    ReadAhead* p = StartReader(hFile, ullSize, m_cbRead);
+    ReadAhead* p = ullSize ? StartReader(hFile, ullSize, m_cbRead) : NULL;
     if (!p)
         return HashOnThisThread(hFile, ullSize, hAbort);
     LONG r = DLE_OK;

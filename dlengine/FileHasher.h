@@ -42,6 +42,8 @@ public:
     // not read. DLE_OK; DLE_SIZE_MISMATCH when the file holds fewer; DLX_ABORTED;
     // DLE_WORKFILE_MISSING when it does not exist, DLE_CREATE_FILE when it cannot be opened,
     // DLE_WRITE when reading fails, DLE_NO_RESOURCES. LastWin32Error() tells the system's reason.
+    // Verify and Compute hold the file open only while they run, except that an aborted run
+    // may leave it to the reader thread for as long as a read is stuck.
     LONG Compute(LPCWSTR pszPath, ULONGLONG ullSize, HANDLE hAbort, BYTE abDigest[SHA256_DIGEST_SIZE]);
 
     // Safe from any thread at any time: bytes hashed so far in the current or last run, and

@@ -411,6 +411,32 @@ TEST_F(FileHasherTest, SharesTheFileWithTheEngine)
     EXPECT_TRUE(::MoveFileW(path.c_str(), moved.c_str()));
 }
 
+// The installer hands the verified image to the restore tool the moment the engine calls it
+// finished: by then no handle of the hasher's may be open, in any mode, match or not.
+TEST_F(FileHasherTest, LetsGoOfTheFileBeforeItReturns)
+{
+    std::vector<BYTE> data;
+    BYTE abWant[SHA256_DIGEST_SIZE];
+    std::wstring path = WriteRandom(L"image.bin", 256 * KiB + 3, 6, &data, abWant);
+    BYTE abWrong[SHA256_DIGEST_SIZE];
+    memcpy(abWrong, abWant, sizeof(abWrong));
+    abWrong[0] ^= 0x01;
+    for (DWORD dwMode : kModes) {
+        for (int i = 0; i < 40; ++i) {
+            CFileHasher hasher;
+            hasher.SetOptions(dwMode);
+            hasher.SetReadSize(CFileHasher::MIN_READ_SIZE);
+            ASSERT_EQ(hasher.Verify(path.c_str(), data.size(), (i & 1) ? abWrong : abWant, NULL),
+                      (i & 1) ? DLE_CHECKSUM : DLE_OK);
+            HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, NULL);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE)
+                << "mode " << dwMode << ", run " << i << ": still open, error " << ::GetLastError();
+            ::CloseHandle(h);
+        }
+    }
+}
+
 // A run of the hasher on a thread of its own, as the engine runs it, over a file big enough
 // (and hashed slowly enough: portable path, smallest reads) to be watched while it works.
 class FileHasherRunTest : public FileHasherTest
