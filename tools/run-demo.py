@@ -149,7 +149,7 @@ def korvane_windows(env, proc):
 
 def click_through(env, proc, drive, shots):
     """The headless run: choice page, install click, download, completion."""
-    xid = env.find_window("Vantoir", timeout=90)
+    xid = env.find_window(kvtest.MAIN_TITLE, timeout=90)
     if xid is None:
         wins = korvane_windows(env, proc)
         env.screenshot(os.path.join(shots, "00-no-main-window.png"))

@@ -48,7 +48,7 @@ def hands_over_to_window(mode):
         assert not shown, "%s window: second copy showed windows %s" % (mode, shown)
         assert env.temp_files() == [], "%s window: second copy went on to unpack" % mode
 
-        xid = env.find_window("Vantoir", timeout=10)
+        xid = env.find_window(kvtest.MAIN_TITLE, timeout=10)
         assert xid is not None, "%s window: the running copy's window is not visible" % mode
         events = [state_of(l) for l in read_log(log) if l[0] == "poschanged"]
         assert events, "%s window: nothing was done to the running copy's window" % mode

@@ -96,7 +96,7 @@ def start_installer(env, extra_env=None):
 
 
 def is_visible(env, xid):
-    return env.is_visible(xid, "Vantoir")
+    return env.is_visible(xid, kvtest.MAIN_TITLE)
 
 
 def wait_hidden(env, xid, timeout=30, what="the window hidden"):
